@@ -12,9 +12,6 @@ for preset in release asan tsan fuzz; do
   echo "=== $preset ===" >&2
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  if [[ $preset == fuzz && -z $(ctest --test-dir "build/$preset" -N | grep -E '^ *Test +#') ]]; then
-    continue
-  fi
   ctest --preset "$preset" -j "$jobs"
 done
 echo "All tests passed." >&2
