@@ -1,6 +1,7 @@
 #pragma once
 // Typed access to a property-list array, after the Core Audio helper of the same name.
-// Gets report presence and kind and leave the output untouched on failure.
+// Gets report presence and kind and leave the output untouched on failure (an index past
+// the end counts as missing); numeric gets accept any number, as in CACFDictionary.
 
 #include "platform/cf/CFType.h"
 
@@ -9,7 +10,7 @@ class CACFDictionary;
 class CACFArray
 {
 public:
-    CACFArray();                     // a new empty array
+    CACFArray();                      // a new empty array
     explicit CACFArray(CFType array); // takes an Array value (else starts empty)
 
     const CFType& GetCFType() const { return mValue; } // always of kind Array
@@ -30,5 +31,8 @@ public:
     bool GetCFType(std::size_t index, const CFType*& out) const;
 
 private:
+    // The item at index when it exists with the given kind, else null.
+    const CFType* Find(std::size_t index, CFType::Kind kind) const;
+
     CFType mValue;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // Typed access to a property-list dictionary, after the Core Audio helper of the same
-// name.  Every Get reports whether the key was present with a usable kind and leaves the
-// output untouched otherwise; numeric gets accept any number (and convert).
+// name.  Adding to a key that exists replaces its value.  Every Get reports whether the key
+// was present with a usable kind and leaves the output untouched otherwise; numeric gets
+// accept any number (and convert, see CFType) but not booleans.
 
 #include "platform/cf/CFType.h"
 
@@ -10,7 +11,7 @@ class CACFArray;
 class CACFDictionary
 {
 public:
-    CACFDictionary();                          // a new empty dictionary
+    CACFDictionary();                           // a new empty dictionary
     explicit CACFDictionary(CFType dictionary); // takes a Dictionary value (else starts empty)
 
     const CFType& GetCFType() const { return mValue; } // always of kind Dictionary
@@ -41,5 +42,8 @@ public:
     bool GetCFType(std::string_view key, const CFType*& out) const;
 
 private:
+    // The value under key when it has the given kind, else null.
+    const CFType* Find(std::string_view key, CFType::Kind kind) const;
+
     CFType mValue;
 };
