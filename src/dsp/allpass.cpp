@@ -1,0 +1,15 @@
+#include "dsp/allpass.h"
+
+#include <algorithm>
+
+void allpass::setbuffer(float* line, int frames)
+{
+    buffer = line;
+    length = frames;
+    index = 0;
+}
+
+void allpass::mute()
+{
+    std::fill_n(buffer, length, 0.0f);
+}
