@@ -149,8 +149,8 @@ TEST(BinaryPropertyList, RealsKeepTheirWidthAndBits)
     Bytes file = BinaryPropertyList::Write(CFType::Float32(0.1f));
     EXPECT_EQ(Bytes(file.begin() + 8, file.begin() + 13), (Bytes{0x22, 0x3D, 0xCC, 0xCC, 0xCD}));
     file = BinaryPropertyList::Write(CFType::Float64(0.1));
-    EXPECT_EQ(Bytes(file.begin() + 8, file.begin() + 18),
-              (Bytes{0x23, 0x3F, 0xB9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9A}));
+    EXPECT_EQ(Bytes(file.begin() + 8, file.begin() + 17),
+              (Bytes{0x23, 0x3F, 0xB9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9A}));
     EXPECT_EQ(RoundTrip(CFType::Float32(0.1f)).GetNumberType(), CFNumberType::Float32);
     for (const double value :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -0.0,
