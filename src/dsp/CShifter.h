@@ -44,7 +44,9 @@ public:
     static const Table& CrossfadeTable(); // [any]
 
 private:
+    // Brings a head that stepped past the end of the active length back into it. [render]
     double WrapHead(double position) const;
+    // The two modes of GetSamples. [render]
     void RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                    int frames);
     void RunShifting(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
