@@ -1,0 +1,120 @@
+// Everything the render thread does with samples, keys and voices must run without touching
+// the heap. This file replaces the global allocation functions of the test program to count
+// allocations while such work runs.
+#include "samples/CKeyInfo.h"
+#include "samples/CVoicer.h"
+
+#include "SampleTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace
+{
+std::atomic<bool> gCounting{false};
+std::atomic<int> gAllocations{0};
+
+void* Allocate(std::size_t size)
+{
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+// Counts the allocations made while it lives.
+class AllocationCounter
+{
+public:
+    AllocationCounter()
+    {
+        gAllocations = 0;
+        gCounting = true;
+    }
+    ~AllocationCounter() { gCounting = false; }
+    int Count() const { return gAllocations.load(); }
+};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+TEST(SamplesRealTime, CounterSeesAnAllocation)
+{
+    AllocationCounter counter;
+    std::vector<float> v(64);
+    volatile float sink = v[0];
+    (void)sink;
+    EXPECT_EQ(counter.Count(), 1);
+}
+
+TEST(SamplesRealTime, RenderWorkDoesNotAllocate)
+{
+    auto factory = std::make_unique<CSampleFactory>(200000, 64);
+    std::array<CKeyInfo, 20> keys;
+    auto voicer = std::make_unique<CVoicer>(16);
+    const std::vector<float> input(2048, 0.25f);
+    std::array<float, 2048> left{};
+    std::array<float, 2048> right{};
+    {
+        AllocationCounter counter;
+        factory->RecordLive(input.data(), input.data(), 2048);
+        factory->SetBarStart(1000);
+        for (int k = 0; k < 20; ++k)
+        {
+            CSample* s = factory->NewSample();
+            ASSERT_NE(s, nullptr);
+            if (k % 2 == 0) factory->CopyLiveBuffer(s);
+            s->Record(input.data(), input.data(), 2048);
+            factory->TruncateSample(s, 1500);
+            factory->SmoothSample(s);
+            s->SetTempo(100.0 + k);
+            keys[k].SetSample(s);
+            keys[k].SetPitchShift(1.0 + 0.05 * k);
+            keys[k].SetLooping(true);
+            s->Release();
+        }
+        for (int k = 0; k < 20; ++k)
+            voicer->StartNote(&keys[k], k % 3, 0.5f);
+        for (int block = 0; block < 50; ++block)
+        {
+            voicer->Sync(block % 4);
+            voicer->Play(left.data(), right.data(), 2048, true, 1.1);
+            if (block == 20) voicer->StopNote(&keys[19], 0);
+            if (block == 30) keys[5].SetErasePending(true);
+        }
+        keys[7].SetSample(nullptr); // compaction of a sample in the middle of the pool
+        voicer->AllNotesOff();
+        factory->ResetLiveBuffer();
+        EXPECT_EQ(counter.Count(), 0);
+    }
+    EXPECT_GT(factory->Fill(), 0);
+}
