@@ -25,8 +25,9 @@ CSampleFactory::CSampleFactory(int capacity, int numSamples)
     : mCapacity(std::max(capacity, 0)), mNumSamples(std::max(numSamples, 0))
 {
     // The pool is not cleared: only frames below mFill are ever read.
-    mLeft = std::make_unique_for_overwrite<float[]>(mCapacity + kSlackFrames);
-    mRight = std::make_unique_for_overwrite<float[]>(mCapacity + kSlackFrames);
+    const size_t length = static_cast<size_t>(mCapacity) + kSlackFrames;
+    mLeft = std::make_unique_for_overwrite<float[]>(length);
+    mRight = std::make_unique_for_overwrite<float[]>(length);
     mSamples.reserve(static_cast<size_t>(mNumSamples));
     for (int32_t i = 0; i < mNumSamples; ++i)
     {
@@ -63,7 +64,7 @@ void CSampleFactory::FreeSample(CSample* sample)
     const int32_t n = sample->mSize;
     const int32_t fill = Fill();
     // Fields that do not describe a run inside the used pool have no frames to give back.
-    if (n > 0 && s >= 0 && s + n <= fill)
+    if (n > 0 && s >= 0 && static_cast<int64_t>(s) + n <= fill)
     {
         const size_t moved = static_cast<size_t>(fill - s - n);
         std::memmove(&mLeft[s], &mLeft[s + n], moved * sizeof(float));
@@ -95,7 +96,7 @@ int CSampleFactory::SetSamples(CSample* sample, const float* left, const float* 
     if (!Owns(sample) || left == nullptr || right == nullptr) return 0;
     const int32_t fill = Fill();
     // Only the last run in the pool can grow without overwriting the one after it.
-    if (sample->mSize > 0 && sample->mStart + sample->mSize != fill) return 0;
+    if (sample->mSize > 0 && !EndsAt(*sample, fill)) return 0;
     const int32_t stored = std::max(0, std::min(frames, mCapacity - fill));
     if (sample->mSize == 0) sample->mStart = fill;
     std::memcpy(&mLeft[fill], left, static_cast<size_t>(stored) * sizeof(float));
@@ -111,7 +112,7 @@ void CSampleFactory::TruncateSample(CSample* sample, int size)
     if (!Owns(sample) || size >= sample->mSize) return;
     // Taking frames back from the fill is only sound for the last run in the pool.
     const int32_t fill = Fill();
-    if (sample->mStart + sample->mSize != fill) return;
+    if (!EndsAt(*sample, fill)) return;
     const int32_t d = sample->mSize - std::max(size, 0);
     sample->mSize -= d;
     sample->mLast -= d;
@@ -301,6 +302,11 @@ double CSampleFactory::SkipSamples(CSample* sample, double position, int frames,
         }
     }
     return position;
+}
+
+bool CSampleFactory::EndsAt(const CSample& sample, int32_t fill)
+{
+    return static_cast<int64_t>(sample.mStart) + sample.mSize == fill;
 }
 
 bool CSampleFactory::Owns(const CSample* sample) const

@@ -71,6 +71,8 @@ public:
 private:
     // [any] True for a sample of this pool whose frames lie inside the pool.
     bool IsPlayable(const CSample* sample) const;
+    // [any] True when the sample's run ends at `fill`, that is, it is the last in the pool.
+    static bool EndsAt(const CSample& sample, int32_t fill);
     // [any] True for a slot of this pool that is in use.
     bool Owns(const CSample* sample) const;
     // [any] Where a render or skip starts: a negative position means the first frame, a
