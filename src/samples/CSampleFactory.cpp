@@ -256,8 +256,9 @@ double CSampleFactory::GetSamples(CSample* sample, double position, float* left,
             }
             if (position < start)
             {
+                // The sum can round up to last + 1, the same point of the loop as start.
                 position += size;
-                if (position < start) position = WrapInto(*sample, position);
+                if (position < start || position >= end) position = WrapInto(*sample, position);
             }
         }
     }

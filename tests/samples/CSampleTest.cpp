@@ -6,9 +6,12 @@
 
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -291,5 +294,63 @@ TEST(CSamplePlay, PositionsOutsideTheSample)
         EXPECT_EQ(t.Play(-1.0, 0, 1.0, true), 3.0);
         EXPECT_EQ(t.Play(4.5, -3, 1.0, true), 4.5);
         EXPECT_EQ(t.left[0], kUntouched);
+    }
+}
+
+TEST(CSamplePlay, AnyArgumentsStayInsideTheSample)
+{
+    // A 7-frame sample of ones between runs of 1000: any read outside the sample would show
+    // up in the output, and ASan guards the pool's ends.
+    auto factory = std::make_unique<CSampleFactory>(16, 4);
+    StoreFrames(*factory, std::vector<float>(5, 1000.0f));
+    CSample* sample = StoreFrames(*factory, std::vector<float>(7, 1.0f));
+    StoreFrames(*factory, std::vector<float>(4, 1000.0f));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double positions[] = {-1.0, 0.0, 4.99,  5.0,    11.0, 11.5, 12.0,
+                                15.9, 1e9, 1e300, -1e300, nan,  inf,  -inf};
+    const double rates[] = {0.0, 1e-9, -1e-9, 0.37,  -0.37, 1.0,    -1.0, 6.5, -6.5,
+                            7.0, -7.0, 40.3,  -40.3, 1e300, -1e300, nan,  inf, -inf};
+    {
+        SCOPED_TRACE("a backward wrap that rounds up onto last + 1");
+        // 5 + 1 ulp, then 2e-15 down: 4.999999999999999 < start; plus 7 rounds to 12.0,
+        // one past the last frame, which is the loop's start again.
+        std::array<float, 2> left{};
+        std::array<float, 2> right{};
+        const double next = factory->GetSamples(sample, std::nextafter(5.0, 6.0), left.data(),
+                                                right.data(), 2, -2e-15, true);
+        EXPECT_EQ(left[1], 1.0f);
+        EXPECT_GE(next, 5.0);
+        EXPECT_LT(next, 12.0);
+    }
+    std::mt19937 random(1234);
+    std::uniform_int_distribution<int> pick(0, 1 << 30);
+    double position = -1.0;
+    for (int round = 0; round < 20000; ++round)
+    {
+        std::array<float, 16> left;
+        std::array<float, 16> right;
+        left.fill(kUntouched);
+        right.fill(kUntouched);
+        const int choice = pick(random);
+        if (choice % 4 == 0) position = positions[pick(random) % std::size(positions)];
+        const double rate = rates[pick(random) % std::size(rates)];
+        const int frames = pick(random) % 19 - 2; // -2 ... 16
+        const bool looping = (choice & 16) != 0;
+        if (choice % 7 == 0)
+        {
+            position = factory->SkipSamples(sample, position, pick(random) % 100, rate, looping);
+            continue;
+        }
+        position =
+            factory->GetSamples(sample, position, left.data(), right.data(), frames, rate, looping);
+        ASSERT_TRUE(position == -1.0 || (position >= 5.0 && position < 12.0)) << position;
+        for (int i = 0; i < 16; ++i)
+        {
+            ASSERT_TRUE(left[i] == kUntouched || left[i] == 1.0f || left[i] == 0.0f)
+                << "round " << round << " frame " << i << ": " << left[i];
+            ASSERT_TRUE(right[i] == kUntouched || right[i] == -1.0f || right[i] == 0.0f)
+                << "round " << round << " frame " << i << ": " << right[i];
+        }
     }
 }
