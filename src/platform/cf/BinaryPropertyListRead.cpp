@@ -117,7 +117,7 @@ private:
             return ReadBytes(ref, pos, marker, out) || Fail(mError + where());
         case 0xA:
         case 0xD:
-            return ReadContainer(ref, pos, marker, depth, out) || Fail(mError);
+            return ReadContainer(ref, pos, marker, depth, out);
         case 0x3:
             return Fail("dates are not supported" + where());
         default:

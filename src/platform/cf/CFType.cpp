@@ -45,6 +45,16 @@ struct CFType::Impl
         value;
 };
 
+namespace
+{
+// Access to an alternative that fails the same way for Null as for any other wrong kind.
+template <class T, class ImplPtr> auto& Alternative(const ImplPtr& impl)
+{
+    if (!impl) throw std::bad_variant_access();
+    return std::get<T>(impl->value);
+}
+} // namespace
+
 CFType::CFType() = default;
 CFType::CFType(std::unique_ptr<Impl> impl) : mImpl(std::move(impl)) {}
 CFType::~CFType() = default;
@@ -120,7 +130,7 @@ CFType::Kind CFType::GetKind() const
 
 CFNumberType CFType::GetNumberType() const
 {
-    return std::get<Number>(mImpl->value).type;
+    return Alternative<Number>(mImpl).type;
 }
 
 bool CFType::IsFloatNumber() const
@@ -194,16 +204,6 @@ bool CFType::AsBoolean() const
 {
     return GetKind() == Kind::Boolean && std::get<bool>(mImpl->value);
 }
-
-namespace
-{
-// Access to an alternative that fails the same way for Null as for any other wrong kind.
-template <class T, class ImplPtr> auto& Alternative(const ImplPtr& impl)
-{
-    if (!impl) throw std::bad_variant_access();
-    return std::get<T>(impl->value);
-}
-} // namespace
 
 const std::string& CFType::AsString() const
 {

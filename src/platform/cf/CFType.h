@@ -63,7 +63,7 @@ public:
     // by the C rules (modulo 2^n), floats to integers truncated toward zero and saturated at
     // the ends of the target range (NaN gives 0), doubles beyond the float range to
     // +-infinity.  Numbers and booleans (as 0/1) convert; every other kind gives 0.
-    CFNumberType GetNumberType() const; // only for numbers
+    CFNumberType GetNumberType() const; // numbers only (see the container access below)
     bool IsFloatNumber() const;         // Float32 or Float64
     std::int16_t AsSInt16() const;
     std::int32_t AsSInt32() const;

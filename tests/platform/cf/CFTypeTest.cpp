@@ -147,4 +147,6 @@ TEST(CFType, WrongKindContainerAccessThrows)
     EXPECT_THROW(CFType::SInt32(1).AsString(), std::bad_variant_access);
     EXPECT_THROW(CFType::Array().AsDictionary(), std::bad_variant_access);
     EXPECT_THROW(CFType::String("x").AsData(), std::bad_variant_access);
+    EXPECT_THROW(CFType().GetNumberType(), std::bad_variant_access);
+    EXPECT_THROW(CFType::Boolean(true).GetNumberType(), std::bad_variant_access);
 }
