@@ -1,0 +1,64 @@
+#pragma once
+// The musical clock of a render: where every tick of a MIDI file falls in seconds, and where a
+// moment in seconds falls in beats and bars. Beats are quarter notes counted from 0 at the
+// start; tempos are quarter notes per minute, as in a MIDI file's tempo events.
+//
+// A time signature starts a new bar where it stands; bars then follow each other at the
+// meter's length (numerator × 4 / denominator quarter notes) until the next one. Before the
+// file's first tempo event the tempo is the initial one; before its first time signature the
+// meter is 4/4.
+
+#include "hosts/render/StandardMidiFile.h"
+
+#include <cstdint>
+#include <vector>
+
+class TempoMap
+{
+public:
+    // A constant tempo in 4/4.
+    explicit TempoMap(double bpm);
+    TempoMap(const StandardMidiFile& file, double initialBpm);
+
+    struct Meter
+    {
+        std::uint8_t numerator = 4;
+        std::uint32_t denominator = 4;
+        double barBeats = 4.0; // bar length in quarter notes
+        double downBeat = 0.0; // beat at which the bar holding the asked beat starts
+    };
+
+    double SecondsAtTick(std::uint64_t tick) const;
+    double BeatAtSeconds(double seconds) const;
+    double SecondsAtBeat(double beat) const;
+    double TempoAtSeconds(double seconds) const;
+    Meter MeterAtBeat(double beat) const;
+    double BeatInBar(double beat) const { return beat - MeterAtBeat(beat).downBeat; }
+
+private:
+    // The clock between two tempo events runs linearly in ticks, seconds and beats.
+    struct Segment
+    {
+        std::uint64_t tick = 0;
+        double seconds = 0.0;
+        double beat = 0.0;
+        double bpm = 120.0;
+        double secondsPerTick = 0.0;
+        double beatsPerTick = 0.0;
+    };
+    struct MeterStart
+    {
+        double beat = 0.0;
+        std::uint8_t numerator = 4;
+        std::uint32_t denominator = 4;
+    };
+
+    void SetRates(Segment& segment) const;
+    const Segment& SegmentAtTick(std::uint64_t tick) const;
+    const Segment& SegmentAtSeconds(double seconds) const;
+    const Segment& SegmentAtBeat(double beat) const;
+
+    StandardMidiFile::Division mDivision;
+    std::vector<Segment> mSegments;  // by tick, never empty, the first at tick 0
+    std::vector<MeterStart> mMeters; // by beat, never empty, the first at beat 0
+};

@@ -1,0 +1,141 @@
+#include "hosts/render/UnitParameters.h"
+
+#include "platform/AudioUnitProperties.h"
+#include "platform/cf/CFType.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sstream>
+
+namespace
+{
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char x, char y)
+                      {
+                          return std::tolower(static_cast<unsigned char>(x)) ==
+                                 std::tolower(static_cast<unsigned char>(y));
+                      });
+}
+
+std::string Number(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+} // namespace
+
+bool UnitParameters::Load(AudioUnit unit, std::string& error)
+{
+    UInt32 size = 0;
+    OSStatus status = AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_ParameterList,
+                                               kAudioUnitScope_Global, 0, &size, nullptr);
+    std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
+    if (status == noErr && !ids.empty())
+        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList,
+                                      kAudioUnitScope_Global, 0, ids.data(), &size);
+    if (status != noErr)
+    {
+        error = "the unit does not list its parameters (status " + std::to_string(status) + ")";
+        return false;
+    }
+    mParameters.clear();
+    for (AudioUnitParameterID id : ids)
+    {
+        AudioUnitParameterInfo info;
+        size = sizeof info;
+        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo,
+                                      kAudioUnitScope_Global, id, &info, &size);
+        if (status != noErr)
+        {
+            error = "the unit does not describe parameter " + std::to_string(id) + " (status " +
+                    std::to_string(status) + ")";
+            return false;
+        }
+        Parameter parameter;
+        parameter.id = id;
+        parameter.name = info.cfNameString != nullptr
+                             ? std::string(info.cfNameString)
+                             : std::string(info.name, strnlen(info.name, sizeof info.name));
+        parameter.minValue = info.minValue;
+        parameter.maxValue = info.maxValue;
+        CFType strings;
+        size = sizeof strings;
+        // Most parameters have no value strings; the unit says so with an error status.
+        if (AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings,
+                                 kAudioUnitScope_Global, id, &strings, &size) == noErr &&
+            strings.GetKind() == CFType::Kind::Array)
+        {
+            for (const CFType& item : strings.AsArray())
+                parameter.valueStrings.push_back(
+                    item.GetKind() == CFType::Kind::String ? item.AsString() : std::string());
+        }
+        mParameters.push_back(std::move(parameter));
+    }
+    return true;
+}
+
+const UnitParameters::Parameter* UnitParameters::Find(const std::string& name,
+                                                      std::string& error) const
+{
+    for (const Parameter& parameter : mParameters)
+        if (parameter.name == name) return &parameter;
+    AudioUnitParameterID id = 0;
+    const char* end = name.data() + name.size();
+    if (const auto [ptr, ec] = std::from_chars(name.data(), end, id);
+        ec == std::errc() && ptr == end)
+    {
+        for (const Parameter& parameter : mParameters)
+            if (parameter.id == id) return &parameter;
+    }
+    error = "unknown parameter '" + name + "'";
+    for (const Parameter& parameter : mParameters)
+        if (SameIgnoringCase(parameter.name, name))
+            error += " (did you mean '" + parameter.name + "'?)";
+    return nullptr;
+}
+
+bool UnitParameters::Resolve(const std::string& name, const std::string& value,
+                             AudioUnitParameterID& outID, AudioUnitParameterValue& outValue,
+                             std::string& error) const
+{
+    const Parameter* parameter = Find(name, error);
+    if (parameter == nullptr) return false;
+    const auto& strings = parameter->valueStrings;
+    if (const auto it = std::find(strings.begin(), strings.end(), value); it != strings.end())
+    {
+        outID = parameter->id;
+        outValue = parameter->minValue + static_cast<AudioUnitParameterValue>(it - strings.begin());
+        return true;
+    }
+    double number = 0;
+    const char* end = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), end, number);
+    // Compared as the unit stores it: "0.9" is the float 0.9f, the maximum of a 0.7 … 0.9 range.
+    const bool parsed = ec == std::errc() && ptr == end &&
+                        std::fabs(number) <= std::numeric_limits<AudioUnitParameterValue>::max();
+    const auto single = parsed ? static_cast<AudioUnitParameterValue>(number) : 0.0f;
+    if (parsed && single >= parameter->minValue && single <= parameter->maxValue)
+    {
+        outID = parameter->id;
+        outValue = single;
+        return true;
+    }
+    error = "'" + parameter->name + "' takes a number from " + Number(parameter->minValue) +
+            " to " + Number(parameter->maxValue);
+    if (!strings.empty())
+    {
+        error += " or one of";
+        for (std::size_t i = 0; i < strings.size(); ++i)
+            error += (i == 0 ? " '" : ", '") + strings[i] + "'";
+    }
+    error += ", not '" + value + "'";
+    return false;
+}

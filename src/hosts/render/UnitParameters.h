@@ -1,0 +1,37 @@
+#pragma once
+// The global parameters of an open unit as a command line names them: by the exact name the
+// unit publishes or by id, with a value given as a number in the parameter's range or as one
+// of its value strings. Everything is read through the host-side property calls.
+
+#include "platform/AUComponent.h"
+
+#include <string>
+#include <vector>
+
+class UnitParameters
+{
+public:
+    // [ui] Reads the parameter list, the description of every parameter and the value strings
+    // of those that have them; false (with a message) when the unit does not answer.
+    bool Load(AudioUnit unit, std::string& error);
+
+    // [any] NAME=VALUE into an id and a value; false with a message for the user when the
+    // name is unknown or the value is neither a value string nor a number in range. A value
+    // string wins over a number spelled the same way, because that is what the unit shows.
+    bool Resolve(const std::string& name, const std::string& value, AudioUnitParameterID& outID,
+                 AudioUnitParameterValue& outValue, std::string& error) const;
+
+private:
+    struct Parameter
+    {
+        AudioUnitParameterID id = 0;
+        std::string name;
+        AudioUnitParameterValue minValue = 0;
+        AudioUnitParameterValue maxValue = 0;
+        std::vector<std::string> valueStrings; // index 0 stands for minValue
+    };
+
+    const Parameter* Find(const std::string& name, std::string& error) const;
+
+    std::vector<Parameter> mParameters;
+};

@@ -1,0 +1,150 @@
+#include "RenderTestUtil.h"
+#include "hosts/render/AudioFileReader.h"
+#include "hosts/render/AudioFileWriter.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <vector>
+
+namespace
+{
+struct Stereo
+{
+    std::vector<float> left;
+    std::vector<float> right;
+};
+
+void Write(const std::string& path, const Stereo& audio, AudioFileWriter::SampleFormat format)
+{
+    AudioFileWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Open(path, 44100.0, format, error)) << error;
+    ASSERT_TRUE(writer.WriteStereo(audio.left.data(), audio.right.data(),
+                                   static_cast<std::uint32_t>(audio.left.size()), error))
+        << error;
+    ASSERT_TRUE(writer.Close(error)) << error;
+}
+
+Stereo ReadAll(const std::string& path, std::uint32_t frames)
+{
+    AudioFileReader reader;
+    std::string error;
+    EXPECT_TRUE(reader.Open(path, error)) << error;
+    Stereo audio{std::vector<float>(frames + 8, -7.0f), std::vector<float>(frames + 8, -7.0f)};
+    const std::uint32_t got = reader.ReadStereo(audio.left.data(), audio.right.data(), frames + 8);
+    EXPECT_EQ(frames, got);
+    audio.left.resize(got);
+    audio.right.resize(got);
+    return audio;
+}
+
+int FileFormat(const std::string& path)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file != nullptr) sf_close(file);
+    return info.format;
+}
+} // namespace
+
+TEST(AudioFile, FloatWavRoundTripIsExact)
+{
+    // More frames than one internal chunk (4096), with values beyond full scale kept as they are.
+    Stereo audio;
+    for (int i = 0; i < 10000; ++i)
+    {
+        audio.left.push_back(static_cast<float>(i) / 5000.0f - 1.0f);
+        audio.right.push_back(i == 7 ? 1.75f : -0.25f * static_cast<float>(i % 5));
+    }
+    const std::string path = ScratchDirectory() + "/float.wav";
+    Write(path, audio, AudioFileWriter::SampleFormat::Float);
+    EXPECT_EQ(SF_FORMAT_WAV | SF_FORMAT_FLOAT, FileFormat(path));
+    const Stereo back = ReadAll(path, 10000);
+    EXPECT_EQ(audio.left, back.left);
+    EXPECT_EQ(audio.right, back.right);
+
+    AudioFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(path, error));
+    EXPECT_EQ(44100.0, reader.SampleRate());
+    EXPECT_EQ(2, reader.Channels());
+    EXPECT_EQ(10000u, reader.Frames());
+}
+
+TEST(AudioFile, IntegerOutputClipsInsteadOfWrapping)
+{
+    const Stereo audio{{1.5f, -1.5f, 0.5f}, {0.0f, 2.0f, -0.5f}};
+    const std::string path = ScratchDirectory() + "/clip.aiff";
+    Write(path, audio, AudioFileWriter::SampleFormat::PCM16);
+    EXPECT_EQ(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, FileFormat(path));
+    const Stereo back = ReadAll(path, 3);
+    // Full scale of 16 bits reads back as 32767 / 32768.
+    EXPECT_FLOAT_EQ(32767.0f / 32768.0f, back.left[0]);
+    EXPECT_FLOAT_EQ(-1.0f, back.left[1]);
+    EXPECT_FLOAT_EQ(0.5f, back.left[2]);
+    EXPECT_FLOAT_EQ(32767.0f / 32768.0f, back.right[1]);
+}
+
+TEST(AudioFile, FormatFollowsTheExtension)
+{
+    const Stereo audio{{0.25f, 0.5f}, {-0.25f, -0.5f}};
+    const std::string dir = ScratchDirectory();
+    Write(dir + "/out.flac", audio, AudioFileWriter::SampleFormat::Float);
+    // FLAC holds no floats: 24-bit integers instead.
+    EXPECT_EQ(SF_FORMAT_FLAC | SF_FORMAT_PCM_24, FileFormat(dir + "/out.flac"));
+    Write(dir + "/out.W64", audio, AudioFileWriter::SampleFormat::PCM24);
+    EXPECT_EQ(SF_FORMAT_W64 | SF_FORMAT_PCM_24, FileFormat(dir + "/out.W64"));
+    Write(dir + "/out.caf", audio, AudioFileWriter::SampleFormat::Float);
+    EXPECT_EQ(SF_FORMAT_CAF | SF_FORMAT_FLOAT, FileFormat(dir + "/out.caf"));
+
+    AudioFileWriter writer;
+    std::string error;
+    EXPECT_FALSE(
+        writer.Open(dir + "/out.xyz", 44100.0, AudioFileWriter::SampleFormat::Float, error));
+    EXPECT_NE(std::string::npos, error.find("extension"));
+    EXPECT_FALSE(
+        writer.Open(dir + ".d/noextension", 44100.0, AudioFileWriter::SampleFormat::Float, error));
+    EXPECT_FALSE(writer.Open(dir + "/missing/out.wav", 44100.0,
+                             AudioFileWriter::SampleFormat::Float, error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(AudioFile, MonoInputFeedsBothChannels)
+{
+    const std::string path = ScratchDirectory() + "/mono.wav";
+    SF_INFO info{};
+    info.samplerate = 22050;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(nullptr, file);
+    const float samples[] = {0.125f, -0.5f, 0.75f};
+    sf_writef_float(file, samples, 3);
+    sf_close(file);
+
+    const Stereo back = ReadAll(path, 3);
+    EXPECT_EQ(std::vector<float>(samples, samples + 3), back.left);
+    EXPECT_EQ(back.left, back.right);
+}
+
+TEST(AudioFile, ReaderRefusesMissingFilesAndMoreThanTwoChannels)
+{
+    AudioFileReader reader;
+    std::string error;
+    EXPECT_FALSE(reader.Open(ScratchDirectory() + "/missing.wav", error));
+    EXPECT_FALSE(error.empty());
+
+    const std::string path = ScratchDirectory() + "/three.wav";
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 3;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(nullptr, file);
+    const short frame[3] = {1, 2, 3};
+    sf_writef_short(file, frame, 1);
+    sf_close(file);
+    EXPECT_FALSE(reader.Open(path, error));
+    EXPECT_EQ("3 channels (mono or stereo input only)", error);
+}

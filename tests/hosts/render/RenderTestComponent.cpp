@@ -1,0 +1,182 @@
+#include "RenderTestComponent.h"
+
+#include "params/frame/ComponentEntryPoint.h"
+
+#include <cstring>
+#include <sys/stat.h>
+
+namespace
+{
+ComponentResult RenderTestEntry(ComponentParameters* params, void* storage)
+{
+    return ComponentEntryPoint<RenderTestComponent>::Dispatch(params, storage);
+}
+
+const AUChannelInfo kChannels[] = {{2, 2}};
+
+constexpr AudioUnitParameterID kGain = 0;
+constexpr AudioUnitParameterID kSync = 1;
+constexpr AudioUnitParameterID kWet = 2;
+constexpr AudioUnitParameterID kBackInTime = 3;
+
+struct Description
+{
+    const char* name;
+    AudioUnitParameterUnit unit;
+    AudioUnitParameterValue minValue;
+    AudioUnitParameterValue maxValue;
+    AudioUnitParameterValue defaultValue;
+};
+
+constexpr Description kParameters[] = {
+    {"Gain", kAudioUnitParameterUnit_Generic, 0, 2, 1},
+    {"Sync", kAudioUnitParameterUnit_Indexed, 0, 2, 1},
+    {"Reverb:Wet", kAudioUnitParameterUnit_Generic, 0, 3, 2.1f},
+    {"Back In Time", kAudioUnitParameterUnit_Indexed, 0, 64, 0},
+};
+
+constexpr AudioUnitPropertyID kImportWithTempo = 64003;
+constexpr AudioUnitPropertyID kImport = 64004;
+} // namespace
+
+const AudioComponentRegistration kRenderTestComponent{
+    {kAudioUnitType_MusicEffect, FourCharCode("Rndr"), FourCharCode("Qzpt")},
+    "Render test component",
+    0x00010000,
+    RenderTestEntry};
+
+RenderTestComponent::RenderTestComponent(AudioComponentInstance instance)
+    : AUMIDIEffectBase(instance)
+{
+    for (AudioUnitParameterID id = 0; id < std::size(kParameters); ++id)
+        Globals()->SetParameter(id, kParameters[id].defaultValue);
+}
+
+RenderTestComponent& RenderTestComponent::Of(AudioUnit unit)
+{
+    return *static_cast<RenderTestComponent*>(unit->storage);
+}
+
+void RenderTestComponent::PostConstructor()
+{
+    AUMIDIEffectBase::PostConstructor();
+    SetBusCount(kAudioUnitScope_Output, kOutputBuses);
+}
+
+UInt32 RenderTestComponent::SupportedNumChannels(const AUChannelInfo** outInfo)
+{
+    if (outInfo != nullptr) *outInfo = kChannels;
+    return 1;
+}
+
+OSStatus RenderTestComponent::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
+                                               AudioUnitParameterInfo& outInfo)
+{
+    if (scope != kAudioUnitScope_Global || id >= std::size(kParameters))
+        return AUMIDIEffectBase::GetParameterInfo(scope, id, outInfo);
+    const Description& description = kParameters[id];
+    std::strncpy(outInfo.name, description.name, sizeof(outInfo.name) - 1);
+    outInfo.cfNameString = description.name;
+    outInfo.unit = description.unit;
+    outInfo.minValue = description.minValue;
+    outInfo.maxValue = description.maxValue;
+    outInfo.defaultValue = description.defaultValue;
+    outInfo.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable |
+                    kAudioUnitParameterFlag_HasCFNameString;
+    return noErr;
+}
+
+OSStatus RenderTestComponent::GetParameterValueStrings(AudioUnitScope scope,
+                                                       AudioUnitParameterID id, CFType* outStrings)
+{
+    if (scope != kAudioUnitScope_Global || (id != kSync && id != kBackInTime))
+        return AUMIDIEffectBase::GetParameterValueStrings(scope, id, outStrings);
+    if (outStrings == nullptr) return noErr;
+    CFArrayStorage strings;
+    if (id == kSync)
+        strings = {CFType::String("No Sync"), CFType::String("To Beat"), CFType::String("To Bar")};
+    else
+    {
+        strings.push_back(CFType::String("none"));
+        for (int i = 1; i <= 64; ++i)
+            strings.push_back(CFType::String(std::to_string(32 * i)));
+    }
+    *outStrings = CFType::Array(std::move(strings));
+    return noErr;
+}
+
+OSStatus RenderTestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
+                                              AudioUnitElement element, UInt32& outDataSize,
+                                              Boolean& outWritable)
+{
+    if (id == kImportWithTempo || id == kImport)
+    {
+        outDataSize = 0;
+        outWritable = true;
+        return noErr;
+    }
+    return AUMIDIEffectBase::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
+}
+
+OSStatus RenderTestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                          AudioUnitElement element, const void* inData,
+                                          UInt32 inDataSize)
+{
+    if (id != kImportWithTempo && id != kImport)
+        return AUMIDIEffectBase::SetProperty(id, scope, element, inData, inDataSize);
+    const std::string path(static_cast<const char*>(inData), inDataSize);
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0) return kAudioUnitErr_InvalidFile;
+    mImports.push_back({id, path});
+    return noErr;
+}
+
+void RenderTestComponent::AskClock(Float64 sampleTime)
+{
+    Clock clock;
+    clock.sampleTime = sampleTime;
+    clock.beatStatus = CallHostBeatAndTempo(&clock.beat, &clock.tempo);
+    clock.locationStatus = CallHostMusicalTimeLocation(&clock.toNextBeat, &clock.numerator,
+                                                       &clock.denominator, &clock.downBeat);
+    Float64 cycleStart = 0;
+    Float64 cycleEnd = 0;
+    Boolean cycling = 0;
+    clock.transportStatus = CallHostTransportState(
+        &clock.playing, &clock.changed, &clock.sampleInTimeLine, &cycling, &cycleStart, &cycleEnd);
+    mClocks.push_back(clock);
+}
+
+OSStatus RenderTestComponent::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
+                                        const AudioTimeStamp& timeStamp, UInt32 bus, UInt32 frames)
+{
+    const AudioUnitParameterValue gain = Globals()->GetParameter(kGain);
+    mRenderCalls.push_back({bus, timeStamp.mSampleTime, frames, gain});
+    if (NeedsToRender(timeStamp))
+    {
+        AskClock(timeStamp.mSampleTime);
+        GetInput(0)->PullInput(ioActionFlags, timeStamp, 0, frames);
+    }
+    AUInputElement* input = GetInput(0);
+    AUOutputElement* output = GetOutput(bus);
+    for (UInt32 c = 0; c < 2; ++c)
+    {
+        const Float32* in = input->GetChannelData(c);
+        Float32* out = output->GetChannelData(c);
+        for (UInt32 i = 0; i < frames; ++i)
+            out[i] = in[i] * gain + static_cast<Float32>(bus) + 0.5f * static_cast<Float32>(c);
+    }
+    return noErr;
+}
+
+OSStatus RenderTestComponent::HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2,
+                                              UInt32 offsetSampleFrame)
+{
+    std::size_t cycles = 0;
+    for (const RenderCall& call : mRenderCalls)
+        cycles += call.bus == 0 ? 1 : 0;
+    mMidi.push_back(
+        {static_cast<UInt8>(status | channel), data1, data2, offsetSampleFrame, cycles});
+    return noErr;
+}

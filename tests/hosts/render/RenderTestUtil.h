@@ -1,0 +1,26 @@
+#pragma once
+// What the render-host tests share: MIDI files built byte by byte, and scratch files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A chunk: four-letter type, big-endian length, body.
+Bytes Chunk(const char (&type)[5], const Bytes& body);
+// The header chunk of a file.
+Bytes Header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division);
+Bytes Concat(const std::vector<Bytes>& parts);
+
+// Format 1, 96 ticks per quarter note, two tracks.
+// Track 1: 3/4 at tick 0, tempo 500000 µs (120 bpm) at tick 0, tempo 1000000 µs (60 bpm) at
+//          tick 192.
+// Track 2: note on 60/100 at tick 0; running status: 60/0 at 96, 64/100 at 192; a text meta
+//          event and a sysex (both skipped, running status cancelled); at tick 320 controller
+//          7 = 80, program change 5, pitch wheel 0x2000; end of track.
+Bytes TwoTrackFile();
+
+// A fresh directory for this test process's files.
+std::string ScratchDirectory();
+void WriteFile(const std::string& path, const Bytes& bytes);
