@@ -37,7 +37,9 @@ struct MIDINotification
 using MIDINotifyProc = void (*)(const MIDINotification* message, void* refCon);
 
 // Packets follow each other in a list without gaps, each starting on a 4-byte boundary; a
-// list declared as a plain MIDIPacketList has room for one packet of up to 256 bytes.
+// list declared as a plain MIDIPacketList has room for one packet of up to 256 bytes. The
+// time stamp may therefore sit on a 4-byte boundary only: read it by value, never bind a
+// reference or pointer to it.
 #pragma pack(push, 4)
 struct MIDIPacket
 {

@@ -34,7 +34,7 @@ std::vector<MIDIPacket> Drain(MIDIPacketRing& ring)
 void ExpectMessage(const MIDIPacket& packet, MIDITimeStamp time, Byte status, Byte data1,
                    Byte data2)
 {
-    EXPECT_EQ(packet.timeStamp, time);
+    EXPECT_EQ(MIDITimeStamp{packet.timeStamp}, time); // by value: it sits on 4 bytes
     ASSERT_EQ(packet.length, 3u);
     EXPECT_EQ(packet.data[0], status);
     EXPECT_EQ(packet.data[1], data1);
@@ -105,7 +105,7 @@ TEST(CoreMIDI, PacketListLaysPacketsOutOnFourByteBoundaries)
     EXPECT_EQ(reinterpret_cast<Byte*>(added[1]) - buffer, 20);
     EXPECT_EQ(reinterpret_cast<Byte*>(added[2]) - buffer, 36);
     EXPECT_EQ(MIDIPacketNext(added[0]), added[1]);
-    EXPECT_EQ(added[2]->timeStamp, 102u);
+    EXPECT_EQ(MIDITimeStamp{added[2]->timeStamp}, 102u);
 
     // A plain list holds one packet of the full 256 bytes, and nothing after it.
     MIDIPacketList plain;
@@ -138,7 +138,7 @@ TEST(CoreMIDI, ConsumerGetsNoteOnOffPairsInOrderWithTheirTimeStamps)
     ExpectMessage(packets[1], later, 0x80, 48, 100);
     ExpectMessage(packets[2], now + 1, 0x90, 60, 100);
     ExpectMessage(packets[3], later + 1, 0x80, 60, 100);
-    EXPECT_EQ(packets[1].timeStamp - packets[0].timeStamp, 50'000'000u);
+    EXPECT_EQ(MIDITimeStamp{packets[1].timeStamp - packets[0].timeStamp}, 50'000'000u);
 
     EXPECT_EQ(MIDIClientDispose(endpoints.client), noErr);
     const std::vector<std::string> expected = {"client Tovarine", "source Tovarine",
@@ -179,7 +179,7 @@ TEST(CoreMIDI, FullRingDropsAndSaysSo)
     EXPECT_EQ(Send(endpoints.source, 999, 0x80, 60, 1), kMIDIMessageSendErr);
     const auto packets = Drain(*log->rings[endpoints.source]);
     ASSERT_EQ(packets.size(), MIDIPacketRing::kCapacity);
-    EXPECT_EQ(packets.back().timeStamp, MIDIPacketRing::kCapacity - 1);
+    EXPECT_EQ(MIDITimeStamp{packets.back().timeStamp}, MIDIPacketRing::kCapacity - 1);
     EXPECT_EQ(Send(endpoints.source, 1000, 0x80, 60, 1), noErr) << "room again once drained";
     MIDIClientDispose(endpoints.client);
 }
