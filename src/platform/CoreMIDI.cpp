@@ -43,14 +43,16 @@ struct Client
     std::vector<MIDIEndpointRef> sources;
 };
 
-// Everything but `published` is guarded by `mutex`, which only the [ui] calls take.
+// Everything but `published` is guarded by `mutex`, which only the [ui] calls take. At the end
+// of a process, clients still open go first (their backends stop their threads, sending what
+// is left) while the sources' rings still exist: members are destroyed bottom up.
 struct Registry
 {
     std::mutex mutex;
-    std::shared_ptr<MIDIBackend> backend;
-    std::map<MIDIClientRef, Client> clients;
     std::array<std::unique_ptr<Source>, kMaxSources> owned;
     std::array<std::atomic<Source*>, kMaxSources> published{};
+    std::shared_ptr<MIDIBackend> backend;
+    std::map<MIDIClientRef, Client> clients;
     UInt32 nextGeneration = 1;
     UInt32 nextClient = 1;
 };
