@@ -31,7 +31,8 @@ OSStatus ALSASequencerClient::Open(const std::string& name,
 }
 
 ALSASequencerClient::ALSASequencerClient(snd_seq_t* sequencer, snd_midi_event_t* encoder)
-    : mSequencer(sequencer), mEncoder(encoder)
+    : mSequencer(sequencer), mEncoder(encoder),
+      mSend([this](int port, const MIDIPacket& packet) { Send(port, packet); })
 {
     mThread = std::thread([this] { Run(); });
 }
@@ -67,15 +68,10 @@ void ALSASequencerClient::RemovePort(MIDIEndpointRef source)
                                  [&](const Port& p) { return p.source == source; });
     if (it == mPorts.end()) return;
     // Whatever the source sent must still go out, a note off above all, even if early.
-    MIDIPacket packet;
-    while (it->packets->TryPop(packet))
-        Send(it->port, packet);
-    const int port = it->port;
-    for (const Waiting& waiting : mWaiting)
-        if (waiting.port == port) Send(port, waiting.packet);
-    std::erase_if(mWaiting, [&](const Waiting& w) { return w.port == port; });
+    mTimer.Collect(it->port, *it->packets);
+    mTimer.SendAllOf(it->port, mSend);
     snd_seq_drain_output(mSequencer);
-    snd_seq_delete_simple_port(mSequencer, port);
+    snd_seq_delete_simple_port(mSequencer, it->port);
     mPorts.erase(it);
 }
 
@@ -85,33 +81,20 @@ void ALSASequencerClient::Run()
     while (!mStopping)
     {
         mWake.wait_for(lock, kPollInterval);
-        Pump(false);
+        Pump();
     }
-    Pump(true);
+    // Closing: what is left goes out now rather than never.
+    for (const Port& port : mPorts)
+        mTimer.Collect(port.port, *port.packets);
+    mTimer.SendAll(mSend);
+    snd_seq_drain_output(mSequencer);
 }
 
-void ALSASequencerClient::Pump(bool sendAll)
+void ALSASequencerClient::Pump()
 {
-    const MIDITimeStamp now = AudioGetCurrentHostTime();
-    MIDIPacket packet;
     for (const Port& port : mPorts)
-        while (port.packets->TryPop(packet))
-        {
-            if (sendAll || packet.timeStamp <= now)
-                Send(port.port, packet);
-            else
-                mWaiting.push_back(Waiting{port.port, packet});
-        }
-    // Due packets go out in time order; equal times keep the order they were sent in.
-    std::stable_sort(mWaiting.begin(), mWaiting.end(),
-                     [](const Waiting& a, const Waiting& b)
-                     { return a.packet.timeStamp < b.packet.timeStamp; });
-    const auto due =
-        std::find_if(mWaiting.begin(), mWaiting.end(),
-                     [&](const Waiting& w) { return !sendAll && w.packet.timeStamp > now; });
-    for (auto it = mWaiting.begin(); it != due; ++it)
-        Send(it->port, it->packet);
-    mWaiting.erase(mWaiting.begin(), due);
+        mTimer.Collect(port.port, *port.packets);
+    mTimer.SendDue(AudioGetCurrentHostTime(), mSend);
     snd_seq_drain_output(mSequencer);
 }
 

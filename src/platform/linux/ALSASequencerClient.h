@@ -1,10 +1,11 @@
 #pragma once
 // One ALSA sequencer client with an output port per virtual MIDI source, and the thread that
-// sends what the sources receive. The thread drains every port's ring each millisecond,
-// sends packets whose time has come at once and keeps later ones (a note off 50 ms after its
-// note on) until their host time, so the sending side never blocks the producer.
+// sends what the sources receive. The thread drains every port's ring each millisecond and
+// sends each packet when its host time has come (a note off 50 ms after its note on), so the
+// producer never waits for the sequencer.
 
 #include "platform/CoreMIDI.h"
+#include "platform/linux/MIDIPacketTimer.h"
 
 #include <alsa/asoundlib.h>
 #include <condition_variable>
@@ -37,17 +38,11 @@ private:
         int port;
         MIDIPacketRing* packets;
     };
-    struct Waiting
-    {
-        int port;
-        MIDIPacket packet;
-    };
-
     ALSASequencerClient(snd_seq_t* sequencer, snd_midi_event_t* encoder);
 
     void Run();                               // [sender]
-    void Pump(bool sendAll);                  // [sender, ui] with mMutex held
-    void Send(int port, const MIDIPacket& p); // with mMutex held
+    void Pump();                              // [sender] with mMutex held
+    void Send(int port, const MIDIPacket& p); // [sender, ui] with mMutex held
 
     snd_seq_t* mSequencer;
     snd_midi_event_t* mEncoder;
@@ -55,6 +50,7 @@ private:
     std::condition_variable mWake;
     bool mStopping = false;
     std::vector<Port> mPorts;
-    std::vector<Waiting> mWaiting; // in arrival order
+    MIDIPacketTimer mTimer;
+    MIDIPacketTimer::Send mSend;
     std::thread mThread;
 };
