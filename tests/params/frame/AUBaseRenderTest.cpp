@@ -243,3 +243,22 @@ TEST(AUBaseRender, MaximumFramesChangeOnlyWhileUninitialised)
         ASSERT_EQ(noErr, Render(unit, 0, b, 200, out.list)); // every bus grew
     EXPECT_EQ(2.25f, out.right[199]);
 }
+
+TEST(AUBaseRender, OneOutputBusRendersStraightIntoHostMemory)
+{
+    OpenUnit unit;
+    ASSERT_EQ(noErr, unit.plugin().SetBusCount(kAudioUnitScope_Output, 1));
+    ASSERT_EQ(noErr, AudioUnitInitialize(unit));
+    StereoBuffers out(16);
+    ASSERT_EQ(noErr, Render(unit, 0, 0, 16, out.list));
+    EXPECT_EQ(0.25f, out.right[15]);
+    // No bus buffer in between: the bus rendered into the host's own memory.
+    EXPECT_EQ(out.left.data(), unit.plugin().GetOutput(0)->GetChannelData(0));
+
+    // Without memory from the host it still gets the bus's buffers.
+    AudioBufferList empty;
+    empty.mNumberBuffers = 2;
+    ASSERT_EQ(noErr, Render(unit, 16, 0, 16, empty));
+    ASSERT_NE(nullptr, empty.mBuffers[1].mData);
+    EXPECT_EQ(0.25f, static_cast<const Float32*>(empty.mBuffers[1].mData)[15]);
+}
