@@ -134,11 +134,9 @@ public:
     const AudioComponentDescription& GetComponentDescription() const;
     bool IsInitialized() const { return mInitialized.load(std::memory_order_acquire); } // [any]
 
-    AUScope& GetScope(AudioUnitScope scope); // [any] throws kAudioUnitErr_InvalidScope above 3
-    AUScope& GlobalScope() { return mGlobalScope; }                        // [any]
-    AUScope& Inputs() { return mInputScope; }                              // [any]
-    AUScope& Outputs() { return mOutputScope; }                            // [any]
-    AUScope& Groups() { return mGroupScope; }                              // [any]
+    AUScope& GetScope(AudioUnitScope scope);    // [any] throws kAudioUnitErr_InvalidScope above 3
+    AUScope& Inputs() { return mInputScope; }   // [any]
+    AUScope& Outputs() { return mOutputScope; } // [any]
     AUElement* Globals() { return mGlobalScope.SafeGetElement(0); }        // [any]
     AUElement* GetElement(AudioUnitScope scope, AudioUnitElement element); // [any] null if absent
     AUElement* SafeGetElement(AudioUnitScope scope, AudioUnitElement element); // [any] throws

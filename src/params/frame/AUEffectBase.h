@@ -15,6 +15,7 @@ public:
     // (−1 on a side: any count; −1 on both: the same count; −2 with −1: any counts). Without
     // a table, inputs and outputs must match.
     OSStatus Initialize() override;
+    // [any] Add the bypass and in-place flags to the frame's properties.
     OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                              UInt32& outDataSize, Boolean& outWritable) override;
     OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,

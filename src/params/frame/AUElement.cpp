@@ -30,11 +30,6 @@ const AUElement::Parameter* AUElement::Find(AudioUnitParameterID id) const
     return found;
 }
 
-bool AUElement::HasParameterID(AudioUnitParameterID id) const
-{
-    return Find(id) != nullptr;
-}
-
 AudioUnitParameterValue AUElement::GetParameter(AudioUnitParameterID id) const
 {
     AudioUnitParameterValue value = 0;

@@ -24,7 +24,6 @@ public:
     AUElement(const AUElement&) = delete;
     AUElement& operator=(const AUElement&) = delete;
 
-    bool HasParameterID(AudioUnitParameterID id) const; // [any]
     // [any] Throws kAudioUnitErr_InvalidParameter for an id the element does not have.
     AudioUnitParameterValue GetParameter(AudioUnitParameterID id) const;
     // [any] Stores the value of an existing parameter; an unknown id is added, which

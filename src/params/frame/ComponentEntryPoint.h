@@ -23,6 +23,7 @@
 template <class Class> class ComponentEntryPoint
 {
 public:
+    // [any] The thread of each call is the one its selector is made for.
     static ComponentResult Dispatch(ComponentParameters* params, void* storage)
     {
         if (params == nullptr) return kAudio_ParamError;
