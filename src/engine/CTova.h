@@ -1,0 +1,300 @@
+#pragma once
+// CTova: the live sampler and looper as an audio-unit MIDI effect. It captures its stereo input
+// continuously, records it into per-key samples on MIDI notes, plays those back through a voice
+// allocator, a pitch shifter per output bus and a reverberator, and mixes the input through.
+//
+// Members are defined by concern: engine/CTova.cpp (construction and lifecycle),
+// engine/CTovaRender.cpp (the render cycle), engine/CTovaSpeed.cpp (tape, scratch and scrub
+// speed), engine/CTovaSync.cpp (clock and synchronised starts and stops),
+// engine/CTovaRecording.cpp (recording and spreading samples over keys),
+// engine/CTovaCommands.cpp (hand-offs to the render thread), engine/CTovaMidi.cpp (notes) and
+// params/CTovaParameters.cpp (parameter table and side effects).
+//
+// Threads. The host renders on one thread and calls everything else (parameters, properties,
+// state, MIDI) from others, without locks around the plug-in. Plain stores into engine fields
+// from those threads while the render thread reads them would be data races, so:
+// - Parameter values live in the frame's atomic storage; any thread reads them at any time.
+// - Everything else the render cycle touches (keys, voicers, shifters, reverb, the pool, the
+//   recording fields, clock, speed model, held notes, freeze state) belongs to the render
+//   thread. No other thread writes it.
+// - SetParameter does its parameter-level work synchronously on the caller's thread (stores,
+//   the lock test, rising-edge detection against the stored value, the Digi bits, nested
+//   SetParameterNotify calls and notifications, in their order) and expresses each change of
+//   render-owned state as a Command appended to a bounded lock-free multi-producer queue. The
+//   render thread drains the queue at the start of every new render cycle, before anything
+//   reads that state, and executes the commands in order: their effects arrive in the stated
+//   order, at most one render call later. Reverb settings and freeze requests are coalesced
+//   (the latest value waits in an atomic and at most one command is queued for it), so a flood
+//   of automation cannot fill the queue.
+// - Whoever holds the exclusive token (the render thread inside RenderBus, or a control thread
+//   doing whole-engine work such as Reset) executes commands at once, after draining what was
+//   queued before. If the queue is ever full, the posting thread takes the token itself and
+//   drains the queue: nothing is lost and the render thread never waits.
+// - Values other threads read (the stopped flag of property 64002) are atomics.
+// This is a deliberate change from the original design, where other threads stored directly
+// into the engine's fields.
+//
+// Real time: RenderBus allocates nothing, takes no lock, never waits and makes no system call.
+
+#include "dsp/CShifter.h"
+#include "dsp/revmodel.h"
+#include "engine/CExclusiveToken.h"
+#include "engine/NoteScheduler.h"
+#include "params/TovaParameterIDs.h"
+#include "params/frame/AUMIDIEffectBase.h"
+#include "platform/CABoundedQueue.h"
+#include "samples/CADSR.h"
+#include "samples/CKeyInfo.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+class CSample;
+class CSampleFactory;
+class CVoicer;
+
+// Announced (global scope, element 0) whenever the effective speed starts or stops being 0.
+constexpr AudioUnitPropertyID kTovaProperty_Stopped = 64002;
+
+class CTova : public AUMIDIEffectBase, public NoteScheduler
+{
+public:
+    static constexpr int kNumKeys = 128;
+    static constexpr UInt32 kNumOutputBuses = 4;
+    static constexpr int kVoicesPerBus = 16;
+    static constexpr int kPoolFrames = 5000000;
+    static constexpr int kPoolSamples = 64;
+    static constexpr UInt32 kMaxFramesPerSlice = 2048;
+    static constexpr UInt32 kSubBlockFrames = 16;
+    static constexpr int kMaxHeldNotes = 128;
+    static constexpr int kNumReverbSettings = 5;
+
+    // The parameter table: rows 0 … 34 describe the parameters, row 35 is the "LAST" sentinel.
+    static const AudioUnitParameterInfo s_asParInfo[kTovaParam_Count + 1];
+
+    explicit CTova(ComponentInstanceRecord* instance); // [ui]
+    ~CTova() override;                                 // [ui]
+
+    // ---- Frame operations ----
+    UInt32 Version() override;                                               // [any]
+    void PostConstructor() override;                                         // [ui]
+    OSStatus Initialize() override;                                          // [ui]
+    OSStatus Reset(AudioUnitScope scope, AudioUnitElement element) override; // [ui]
+    OSStatus SetBusCount(AudioUnitScope scope, UInt32 count) override;       // [ui]
+    Float64 GetLatency() override;                                           // [any]
+    UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;     // [any]
+    int GetNumCustomUIComponents() override;                                 // [ui]
+    void GetUIComponentDescs(ComponentDescription* inDescArray) override;    // [ui]
+    OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
+                              AudioUnitParameterInfo& outInfo) override; // [any]
+    OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
+                                      CFType* outStrings) override; // [ui]
+    // [any] Stores the value and carries out the parameter's side effects (see the file
+    // comment for how those reach the render thread).
+    OSStatus SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
+                          AudioUnitParameterValue value, UInt32 bufferOffsetInFrames) override;
+    // [render] One output bus of one render cycle.
+    OSStatus RenderBus(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& timeStamp,
+                       UInt32 bus, UInt32 frames) override;
+
+    // ---- Engine operations ----
+    // [render] True when every voicer with a voice in use is silent.
+    bool IsSilent() const;
+    // [render] Stops every voice at once and releases the reverb freeze.
+    void AllNotesOff();
+    // [any] Every key loses its sample at the start of the next render cycle.
+    void EraseAllSamples();
+    // [any] "Recording" is on (the mode, not whether a key records).
+    bool IsRecording() const;
+    // [any] 0 while the host is stopped, else the "Record Sync" or "Playback Sync" mode.
+    int RecordInSync() const;
+    int PlayInSync() const;
+    // [render] Starts or stops a key on bus 0's voicer in step with the clock; mode −1 means
+    // "Playback Sync".
+    void StartNoteInSync(int key, float gain, int mode);
+    void StopNoteInSync(int key, int mode);
+    // [any] The current value of a global parameter.
+    AudioUnitParameterValue Param(AudioUnitParameterID id) const;
+    // [any] Sets a parameter through the parameter-set service, so listeners hear of it.
+    void SetParameterNotify(AudioUnitParameterID id, AudioUnitParameterValue value);
+    // [any] Tells listeners that a parameter changed, without changing it.
+    void ParameterNotify(AudioUnitParameterID id);
+    // [any] Whether the effective speed of the last sub-block was 0 (property 64002).
+    bool IsStopped() const { return mStopped.load(std::memory_order_relaxed) != 0; }
+
+    // Exclusive access to the whole engine for a scope: waits for the token (the render thread
+    // holds it at most one render call), then executes every queued command so that work done
+    // under the token sees their effects. Meanwhile render calls play silence.
+    class Exclusive
+    {
+    public:
+        explicit Exclusive(CTova& tova); // [ui]
+        Exclusive(const Exclusive&) = delete;
+        Exclusive& operator=(const Exclusive&) = delete;
+
+    private:
+        CExclusiveToken::Hold mHold;
+    };
+
+protected:
+    // [render] The note scheduler delivers queued notes here.
+    OSStatus ExtendedNoteOn(MusicDeviceInstrumentID inInstrument, MusicDeviceGroupID inGroupID,
+                            NoteInstanceID* outNoteInstanceID, UInt32 inOffsetSampleFrame,
+                            const MusicDeviceNoteParams& inParams) override;
+    OSStatus ExtendedNoteOff(MusicDeviceGroupID inGroupID, NoteInstanceID inNoteInstanceID,
+                             UInt32 inOffsetSampleFrame) override;
+
+private:
+    friend class CTovaProbe; // tests look inside
+
+    // Changes of render-owned state requested from other threads.
+    enum class ECommand : UInt32
+    {
+        StopRequest,     // a recording, or a start not yet carried out, is to stop
+        EraseCountReset, // consecutive "Erasing" switch-ons start again from 0
+        EraseEdge,       // "Erasing" switched on: the third in a row erases everything
+        CopyReset,       // no copy source chosen, erase count 0
+        LegatoReset,     // no legato key
+        AutolooperArm,   // play after record, record on the next free key from 60
+        AllNotesOff,
+        EraseAll,
+        Freeze, // apply mFreezeRequest
+        Reverb  // apply the reverb settings marked in mReverbDirty
+    };
+    struct Command
+    {
+        ECommand type;
+    };
+    static constexpr std::size_t kCommandQueueSize = 1024;
+
+    // What the speed model prepares once per render call (Part "per-call preparation").
+    struct SpeedPlan
+    {
+        float bo = 0;        // "Bo" as read for this call
+        float deltaBo = 0;   // |mLastBo − Bo|
+        double g = 0;        // smoothing coefficient of the Bo motion
+        double beta = 0;     // Bo curve
+        double sigma = 0;    // Rarorovaz curve
+        float rarorovaz = 0; // "Rarorovaz" as read for this call
+    };
+    // The speeds of one sub-block.
+    struct Speeds
+    {
+        float speed = 0; // effective speed for the voices
+        float bo = 0;    // the Bo speed v_bo: 0 or at least 0.2
+    };
+
+    // ---- Commands (CTovaCommands.cpp) ----
+    void Post(ECommand type);                          // [any]
+    void DrainCommands();                              // [render] or under the token
+    void Execute(ECommand type);                       // [render] or under the token
+    void RequestFreeze(SInt32 request);                // [any] 0 freeze, 1 release
+    void RequestReverbSetting(int index, float value); // [any] index 0 … 4 = ids 28 … 32
+    void ApplyFreezeRequest();                         // [render]
+    void ApplyReverbSettings();                        // [render]
+    void ArmAutolooper();                              // [render]
+    void EraseAllSamplesNow();                         // [render]
+
+    // ---- Parameters (CTovaParameters.cpp) ----
+    // [any] The frame's store, in the scope, element and offset of the call.
+    OSStatus StoreParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
+                            AudioUnitParameterValue value, UInt32 offset);
+    void SetDigiBit(AudioUnitScope scope, AudioUnitElement element, UInt32 offset); // [any]
+    void SetDigiValue(AudioUnitParameterValue value, AudioUnitScope scope, AudioUnitElement element,
+                      UInt32 offset); // [any]
+
+    // ---- Render cycle (CTovaRender.cpp) ----
+    // [render] Steps 8 to 10: input and output pointers and bypass; false when bypassed.
+    bool PrepareBuffers(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& timeStamp,
+                        UInt32 bus, UInt32 frames, bool newCycle, float*& inL, float*& inR,
+                        float*& outL, float*& outR);
+    void ApplyEraseRequests(); // [render] step 7
+    void StopPrior();          // [render] step 12
+    // [render] Step 15, item 10, on bus's shifter; voices: whether the bus's voicer played.
+    void RunShifter(UInt32 bus, UInt32 n, bool voices, float bo, float* outL, float* outR);
+    // [render] Step 15, item 12: the input through the play-thru envelope.
+    void MixPlayThru(const float* inL, const float* inR, float* outL, float* outR, UInt32 n);
+    void RunReverb(float* outL, float* outR, UInt32 frames); // [render] step 16
+    void Commit(bool newCycle, double lastBeat, float bo);   // [render] step 17
+    void WriteSilence(UInt32 bus, UInt32 frames);            // [render]
+
+    // ---- Speed model (CTovaSpeed.cpp) ----
+    SpeedPlan PrepareSpeed(bool newCycle, UInt32 frames); // [render] steps 2 to 6
+    Speeds StepSpeed(const SpeedPlan& plan);              // [render] step 15, items 2 to 6
+    float StepPlatter(float target);                      // [render]
+
+    // ---- Clock (CTovaSync.cpp) ----
+    void FollowTransport();                                // [render] step 11
+    void FollowBeatAndTempo(bool newCycle, UInt32 frames); // [render] step 13
+    float HostBeatsPerBar() const;                         // [render]
+    void PlaceBarStart(UInt32 frames);                     // [render]
+    void AdvanceBeat(UInt32 frames);                       // [render] step 15, item 14
+    int BeatTick(double lastBeat) const;                   // [render]
+    void NoteOff(int key);                                 // [render] forgets a held key
+    void HoldNote(int key);                                // [render] remembers a started key
+
+    // ---- Recording (CTovaRecording.cpp) ----
+    void StartRecording(int key);                                           // [render]
+    void StopRecording(int mode);                                           // [render]
+    void RefillSamples(int lo, int hi);                                     // [render]
+    void CopySample(int key, int lo, int hi, bool automatic, bool respect); // [render]
+    void CarryOutPendingRecording();                                // [render] step 15, item 1
+    void RecordSubBlock(const float* inL, const float* inR, int n); // [render]
+    bool HasOwnSample(int key) const;                               // [render]
+    bool IsFreeForRecording(int key) const;                         // [render]
+    bool SyncWaits(int mode) const;                                 // [render]
+    void RequestStop();                                             // [render]
+    void DiscardRecording(); // [render] "Stop Prior" while recording
+
+    // ---- Data model, in the original declaration order ----
+    std::atomic<SInt32> mStopped{0};
+    double mTapeSpeed = 1.0;
+    double mTapeSpeedSaved = 1.0;
+    std::array<CKeyInfo, kNumKeys> mKeys;
+    SInt32 mRecordKey = -1;
+    SInt32 mCopySource = -1;
+    SInt32 mEraseCount = 0;
+    SInt32 mLegatoKey = -1;
+    std::array<CShifter, kNumOutputBuses> mShifters;
+    CADSR mPlayThru;
+    std::unique_ptr<CSampleFactory> mSampleFactory;
+    std::unique_ptr<CVoicer[]> mVoicers;
+    CSample* mRecordSample = nullptr;
+    CSample* mImportSample = nullptr;
+    double mSampleRate = 44100.0;
+    double mTempo = 120.0;
+    double mBeat = 0;
+    double mLastBeat = 0;
+    double mLastBeatSaved = 0;
+    float mBeatsPerBar = 4.0f;
+    bool mIsPlaying = false;
+    float mScratchPos = 0;
+    float mScratchVel = 0;
+    float mLastBo = 0;
+    float mBoMotion = 0;
+    float mScratchPosSaved = 0;
+    float mScratchVelSaved = 0;
+    float mLastBoSaved = 0;
+    float mBoMotionSaved = 0;
+    SInt32 mBoStill = 0;
+    SInt32 mPendingStop = -1;
+    SInt32 mPendingStart = -1;
+    SInt32 mPlayAfterRecord = 0;
+    SInt32 mPriorKey = -1;
+    std::array<SInt32, kMaxHeldNotes> mHeldNotes{};
+    SInt32 mHeldCount = 0;
+    SInt32 mFreezeState = 3;
+    revmodel mReverb;
+
+    // ---- Added for the thread hand-offs and the shifter tail ----
+    AUElement* mGlobals; // the global element, which exists from the frame's constructor on
+    // Frames each global shifter still runs after its bus's last voice stopped, so that its
+    // delay line drains instead of being cut off.
+    std::array<SInt32, kNumOutputBuses> mShifterTail{};
+    CExclusiveToken mToken;
+    CABoundedQueue<Command, kCommandQueueSize> mCommands;
+    std::atomic<SInt32> mFreezeRequest{-1}; // −1 none pending
+    std::array<std::atomic<float>, kNumReverbSettings> mReverbSettings{};
+    std::atomic<UInt32> mReverbDirty{0}; // bit i: setting i waits to be applied
+};
