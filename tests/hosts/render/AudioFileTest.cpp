@@ -57,7 +57,7 @@ TEST(AudioFile, FloatWavRoundTripIsExact)
         audio.left.push_back(static_cast<float>(i) / 5000.0f - 1.0f);
         audio.right.push_back(i == 7 ? 1.75f : -0.25f * static_cast<float>(i % 5));
     }
-    const std::string path = ScratchDirectory() + "/float.wav";
+    const std::string path = ScratchPath("float.wav");
     Write(path, audio, AudioFileWriter::SampleFormat::Float);
     EXPECT_EQ(SF_FORMAT_WAV | SF_FORMAT_FLOAT, FileFormat(path));
     const Stereo back = ReadAll(path, 10000);
@@ -75,7 +75,7 @@ TEST(AudioFile, FloatWavRoundTripIsExact)
 TEST(AudioFile, IntegerOutputClipsInsteadOfWrapping)
 {
     const Stereo audio{{1.5f, -1.5f, 0.5f}, {0.0f, 2.0f, -0.5f}};
-    const std::string path = ScratchDirectory() + "/clip.aiff";
+    const std::string path = ScratchPath("clip.aiff");
     Write(path, audio, AudioFileWriter::SampleFormat::PCM16);
     EXPECT_EQ(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, FileFormat(path));
     const Stereo back = ReadAll(path, 3);
@@ -112,7 +112,7 @@ TEST(AudioFile, FormatFollowsTheExtension)
 
 TEST(AudioFile, MonoInputFeedsBothChannels)
 {
-    const std::string path = ScratchDirectory() + "/mono.wav";
+    const std::string path = ScratchPath("mono.wav");
     SF_INFO info{};
     info.samplerate = 22050;
     info.channels = 1;
@@ -132,10 +132,10 @@ TEST(AudioFile, ReaderRefusesMissingFilesAndMoreThanTwoChannels)
 {
     AudioFileReader reader;
     std::string error;
-    EXPECT_FALSE(reader.Open(ScratchDirectory() + "/missing.wav", error));
+    EXPECT_FALSE(reader.Open(ScratchPath("missing.wav"), error));
     EXPECT_FALSE(error.empty());
 
-    const std::string path = ScratchDirectory() + "/three.wav";
+    const std::string path = ScratchPath("three.wav");
     SF_INFO info{};
     info.samplerate = 48000;
     info.channels = 3;

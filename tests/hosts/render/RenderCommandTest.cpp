@@ -1,104 +1,22 @@
 // tova-render run as a user runs it, with the test component in Tova's place.
 
 #include "RenderTestUtil.h"
-#include "hosts/render/AudioFileReader.h"
-#include "hosts/render/AudioFileWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
+#include <algorithm>
 
 namespace
 {
-struct Outcome
+Outcome RunTestHost(const std::vector<std::string>& args)
 {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& arg)
-{
-    std::string quoted(1, '\'');
-    for (char c : arg)
-    {
-        if (c == '\'')
-            quoted.append("'\\''");
-        else
-            quoted.push_back(c);
-    }
-    quoted.push_back('\'');
-    return quoted;
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-Outcome RunProgram(const std::vector<std::string>& args)
-{
-    const std::string dir = ScratchDirectory();
-    std::string command = Quote(RENDER_TEST_HOST);
-    for (const std::string& arg : args)
-        command.append(" ").append(Quote(arg));
-    command.append(" >").append(Quote(dir + "/stdout"));
-    command.append(" 2>").append(Quote(dir + "/stderr"));
-    command.append(" </dev/null");
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = Slurp(dir + "/stdout");
-    outcome.err = Slurp(dir + "/stderr");
-    return outcome;
-}
-
-std::string Path(const std::string& name)
-{
-    return ScratchDirectory() + "/" + name;
-}
-
-// 1000 frames at 48 kHz: left rises by 0.001 a frame, right is its negative.
-std::string StereoInput()
-{
-    const std::string path = Path("in.wav");
-    std::vector<float> left(1000);
-    std::vector<float> right(1000);
-    for (std::size_t i = 0; i < left.size(); ++i)
-    {
-        left[i] = 0.001f * static_cast<float>(i);
-        right[i] = -left[i];
-    }
-    AudioFileWriter writer;
-    std::string error;
-    EXPECT_TRUE(writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error));
-    EXPECT_TRUE(writer.WriteStereo(left.data(), right.data(), 1000, error));
-    EXPECT_TRUE(writer.Close(error));
-    return path;
-}
-
-std::vector<float> LeftChannel(const std::string& path, std::uint64_t& frames)
-{
-    AudioFileReader reader;
-    std::string error;
-    EXPECT_TRUE(reader.Open(path, error)) << error;
-    frames = reader.Frames();
-    std::vector<float> left(frames);
-    std::vector<float> right(frames);
-    reader.ReadStereo(left.data(), right.data(), static_cast<std::uint32_t>(frames));
-    return left;
+    return RunProgram(RENDER_TEST_HOST, args);
 }
 } // namespace
 
 TEST(RenderCommand, UsageErrorsExitWithStatus2)
 {
-    const std::string out = Path("usage.wav");
+    const std::string out = ScratchPath("usage.wav");
     struct Case
     {
         std::vector<std::string> args;
@@ -135,8 +53,8 @@ TEST(RenderCommand, UsageErrorsExitWithStatus2)
          "tova-render: 'Gain' takes a number from 0 to 2, not '3'\n"},
         {{"--out", out, "--length", "1", "--set", "1:Gain=1"},
          "tova-render: --set at 1.000 s lies past the end of the 1.000 s render\n"},
-        {{"--out", out, "--in", StereoInput(), "--rate", "44100"},
-         "tova-render: --rate 44100 differs from the 48000 Hz of " + Path("in.wav") +
+        {{"--out", out, "--in", RampInput(), "--rate", "44100"},
+         "tova-render: --rate 44100 differs from the 48000 Hz of " + ScratchPath("ramp.wav") +
              " (tova-render does not resample)\n"},
     };
     for (const Case& c : cases)
@@ -145,7 +63,7 @@ TEST(RenderCommand, UsageErrorsExitWithStatus2)
         for (const std::string& arg : c.args)
             joined += arg + " ";
         SCOPED_TRACE(joined);
-        const Outcome outcome = RunProgram(c.args);
+        const Outcome outcome = RunTestHost(c.args);
         EXPECT_EQ(2, outcome.status);
         EXPECT_EQ(c.message, outcome.err);
         EXPECT_EQ("", outcome.out);
@@ -154,10 +72,10 @@ TEST(RenderCommand, UsageErrorsExitWithStatus2)
 
 TEST(RenderCommand, RuntimeErrorsExitWithStatus1)
 {
-    const std::string out = Path("runtime.wav");
-    const std::string garbage = Path("garbage.mid");
+    const std::string out = ScratchPath("runtime.wav");
+    const std::string garbage = ScratchPath("garbage.mid");
     WriteFile(garbage, {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
-    const std::string truncated = Path("truncated.mid");
+    const std::string truncated = ScratchPath("truncated.mid");
     Bytes cut = TwoTrackFile();
     cut.resize(cut.size() - 3);
     WriteFile(truncated, cut);
@@ -167,8 +85,8 @@ TEST(RenderCommand, RuntimeErrorsExitWithStatus1)
         std::string message;
     };
     const Case cases[] = {
-        {{"--out", out, "--midi", Path("missing.mid")},
-         "tova-render: " + Path("missing.mid") + ": No such file or directory\n"},
+        {{"--out", out, "--midi", ScratchPath("missing.mid")},
+         "tova-render: " + ScratchPath("missing.mid") + ": No such file or directory\n"},
         {{"--out", out, "--midi", garbage},
          "tova-render: " + garbage + ": not a Standard MIDI File (no MThd header)\n"},
         // Track 2 starts at 14 (header) + 8 + 27 (track 1) = 49 = 0x31 and declares its
@@ -179,18 +97,18 @@ TEST(RenderCommand, RuntimeErrorsExitWithStatus1)
              "the file\n"},
         {{"--out", out, "--in", garbage}, ""}, // libsndfile's own words
         {{"--out", out, "--state-in", garbage}, ""},
-        {{"--out", out, "--import", Path("missing.wav")},
-         "tova-render: " + Path("missing.wav") +
+        {{"--out", out, "--import", ScratchPath("missing.wav")},
+         "tova-render: " + ScratchPath("missing.wav") +
              ": the component could not import it (status "
              "-10871)\n"},
-        {{"--out", Path("out.unknown"), "--length", "0.01"},
-         "tova-render: " + Path("out.unknown") +
+        {{"--out", ScratchPath("out.unknown"), "--length", "0.01"},
+         "tova-render: " + ScratchPath("out.unknown") +
              ": no audio format known for this name's extension (try .wav)\n"},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.args.back());
-        const Outcome outcome = RunProgram(c.args);
+        const Outcome outcome = RunTestHost(c.args);
         EXPECT_EQ(1, outcome.status);
         if (!c.message.empty())
         {
@@ -204,7 +122,7 @@ TEST(RenderCommand, RuntimeErrorsExitWithStatus1)
 
 TEST(RenderCommand, HelpGoesToStdout)
 {
-    const Outcome outcome = RunProgram({"--help"});
+    const Outcome outcome = RunTestHost({"--help"});
     EXPECT_EQ(0, outcome.status);
     EXPECT_EQ(0u, outcome.out.rfind("usage: tova-render", 0));
     EXPECT_EQ("", outcome.err);
@@ -212,10 +130,10 @@ TEST(RenderCommand, HelpGoesToStdout)
 
 TEST(RenderCommand, RendersTheChosenBusWithParametersAndASummary)
 {
-    const std::string out = Path("bus1.wav");
+    const std::string out = ScratchPath("bus1.wav");
     const Outcome outcome =
-        RunProgram({"--in", StereoInput(), "--out", out, "--bus", "1", "--param", "Gain=0.5",
-                    "--length", "0.05", "--block", "100", "--set", "0.01:Gain=2"});
+        RunTestHost({"--in", RampInput(), "--out", out, "--bus", "1", "--param", "Gain=0.5",
+                     "--length", "0.05", "--block", "100", "--set", "0.01:Gain=2"});
     ASSERT_EQ(0, outcome.status) << outcome.err;
     EXPECT_EQ("", outcome.err); // no progress bar: stderr is no terminal
     // 0.05 s at 48 kHz = 2400 frames; the input's peak 0.999 × 2 + 1 = 2.998 = +9.5 dBFS.
@@ -224,7 +142,7 @@ TEST(RenderCommand, RendersTheChosenBusWithParametersAndASummary)
                                     0))
         << outcome.out;
     std::uint64_t frames = 0;
-    const std::vector<float> left = LeftChannel(out, frames);
+    const std::vector<float> left = ReadLeft(out, frames);
     ASSERT_EQ(2400u, frames);
     // Bus 1: input × gain + 1; the gain turns from 0.5 to 2 at 0.01 s = frame 480.
     EXPECT_FLOAT_EQ(1.0f + 0.5f * 0.479f, left[479]);
@@ -236,22 +154,24 @@ TEST(RenderCommand, DefaultLengthAddsTwoSecondsOfTail)
 {
     std::uint64_t frames = 0;
     // Input of 1000 frames: 1000 + 2 × 48000 = 97000 frames.
-    ASSERT_EQ(0, RunProgram({"--in", StereoInput(), "--out", Path("tail.wav")}).status);
-    LeftChannel(Path("tail.wav"), frames);
+    ASSERT_EQ(0, RunTestHost({"--in", RampInput(), "--out", ScratchPath("tail.wav")}).status);
+    ReadLeft(ScratchPath("tail.wav"), frames);
     EXPECT_EQ(97000u, frames);
 
     // The last MIDI event at 2.3333 s (see TwoTrackFile) outlasts the input:
     // (1 + 128 / 96 + 2) s × 48000 = 208000 frames.
-    const std::string midi = Path("song.mid");
+    const std::string midi = ScratchPath("song.mid");
     WriteFile(midi, TwoTrackFile());
-    ASSERT_EQ(
-        0, RunProgram({"--in", StereoInput(), "--midi", midi, "--out", Path("song.wav")}).status);
-    LeftChannel(Path("song.wav"), frames);
+    ASSERT_EQ(0,
+              RunTestHost({"--in", RampInput(), "--midi", midi, "--out", ScratchPath("song.wav")})
+                  .status);
+    ReadLeft(ScratchPath("song.wav"), frames);
     EXPECT_EQ(208000u, frames);
 
     // Neither: 2 s at the default 48 kHz, or at --rate.
-    ASSERT_EQ(0, RunProgram({"--out", Path("empty.wav"), "--rate", "22050", "--pcm16"}).status);
-    LeftChannel(Path("empty.wav"), frames);
+    ASSERT_EQ(
+        0, RunTestHost({"--out", ScratchPath("empty.wav"), "--rate", "22050", "--pcm16"}).status);
+    ReadLeft(ScratchPath("empty.wav"), frames);
     EXPECT_EQ(44100u, frames);
 }
 
@@ -260,25 +180,26 @@ TEST(RenderCommand, StateRoundTripInBothForms)
     for (const std::string name : {"state.plist", "state.bplist"})
     {
         SCOPED_TRACE(name);
-        const std::string state = Path(name);
-        ASSERT_EQ(0, RunProgram({"--out", Path("save.wav"), "--length", "0.01", "--param",
-                                 "Gain=0.25", "--state-out", state})
+        const std::string state = ScratchPath(name);
+        ASSERT_EQ(0, RunTestHost({"--out", ScratchPath("save.wav"), "--length", "0.01", "--param",
+                                  "Gain=0.25", "--state-out", state})
                          .status);
         const std::string head = Slurp(state).substr(0, 8);
         EXPECT_EQ(name == "state.plist" ? "<?xml ve" : "bplist00", head);
 
-        const Outcome outcome = RunProgram({"--in", StereoInput(), "--out", Path("restored.wav"),
-                                            "--length", "0.01", "--state-in", state});
+        const Outcome outcome =
+            RunTestHost({"--in", RampInput(), "--out", ScratchPath("restored.wav"), "--length",
+                         "0.01", "--state-in", state});
         ASSERT_EQ(0, outcome.status) << outcome.err;
         std::uint64_t frames = 0;
-        const std::vector<float> left = LeftChannel(Path("restored.wav"), frames);
+        const std::vector<float> left = ReadLeft(ScratchPath("restored.wav"), frames);
         EXPECT_FLOAT_EQ(0.25f * 0.4f, left[400]); // bus 0: input × the restored gain
     }
 }
 
 TEST(RenderCommand, ImportsAnExistingFile)
 {
-    const Outcome outcome = RunProgram({"--out", Path("import.wav"), "--length", "0.01", "--import",
-                                        StereoInput(), "--import-plain", StereoInput()});
+    const Outcome outcome = RunTestHost({"--out", ScratchPath("import.wav"), "--length", "0.01",
+                                         "--import", RampInput(), "--import-plain", RampInput()});
     EXPECT_EQ(0, outcome.status) << outcome.err;
 }

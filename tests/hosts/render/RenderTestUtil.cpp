@@ -1,9 +1,15 @@
 #include "RenderTestUtil.h"
 
+#include "hosts/render/AudioFileReader.h"
+#include "hosts/render/AudioFileWriter.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 
 Bytes Chunk(const char (&type)[5], const Bytes& body)
 {
@@ -52,6 +58,20 @@ Bytes TwoTrackFile()
 
 namespace
 {
+std::string Quote(const std::string& arg)
+{
+    std::string quoted(1, '\'');
+    for (char c : arg)
+    {
+        if (c == '\'')
+            quoted.append("'\\''");
+        else
+            quoted.push_back(c);
+    }
+    quoted.push_back('\'');
+    return quoted;
+}
+
 // Removed with everything in it when the test process ends.
 struct Scratch
 {
@@ -83,4 +103,67 @@ void WriteFile(const std::string& path, const Bytes& bytes)
     if (file == nullptr) throw std::runtime_error("cannot write " + path);
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
+}
+
+std::string ScratchPath(const std::string& name)
+{
+    return ScratchDirectory() + "/" + name;
+}
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string RampInput()
+{
+    const std::string path = ScratchPath("ramp.wav");
+    std::vector<float> left(1000);
+    std::vector<float> right(1000);
+    for (std::size_t i = 0; i < left.size(); ++i)
+    {
+        left[i] = 0.001f * static_cast<float>(i);
+        right[i] = -left[i];
+    }
+    AudioFileWriter writer;
+    std::string error;
+    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
+        !writer.WriteStereo(left.data(), right.data(), 1000, error) || !writer.Close(error))
+        throw std::runtime_error(path + ": " + error);
+    return path;
+}
+
+std::vector<float> ReadLeft(const std::string& path, std::uint64_t& frames)
+{
+    AudioFileReader reader;
+    std::string error;
+    if (!reader.Open(path, error)) throw std::runtime_error(path + ": " + error);
+    frames = reader.Frames();
+    std::vector<float> left(frames);
+    std::vector<float> right(frames);
+    if (reader.ReadStereo(left.data(), right.data(), static_cast<std::uint32_t>(frames)) != frames)
+        throw std::runtime_error(path + ": short read");
+    return left;
+}
+
+Outcome RunProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    const std::string out = ScratchPath("stdout");
+    const std::string err = ScratchPath("stderr");
+    std::string command = Quote(program);
+    for (const std::string& arg : args)
+        command.append(" ").append(Quote(arg));
+    command.append(" >").append(Quote(out));
+    command.append(" 2>").append(Quote(err));
+    command.append(" </dev/null");
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = Slurp(out);
+    outcome.err = Slurp(err);
+    return outcome;
 }

@@ -21,6 +21,24 @@ Bytes Concat(const std::vector<Bytes>& parts);
 //          7 = 80, program change 5, pitch wheel 0x2000; end of track.
 Bytes TwoTrackFile();
 
-// A fresh directory for this test process's files.
+// A fresh directory for this test process's files, and a name in it.
 std::string ScratchDirectory();
+std::string ScratchPath(const std::string& name);
+// File helpers; they throw std::runtime_error when the file system refuses.
 void WriteFile(const std::string& path, const Bytes& bytes);
+std::string Slurp(const std::string& path);
+// 1000 frames of 32-bit float stereo at 48 kHz in the scratch directory: the left channel
+// rises by 0.001 a frame from 0, the right is its negative. Returns the path.
+std::string RampInput();
+// The left channel of an audio file, and its length in frames.
+std::vector<float> ReadLeft(const std::string& path, std::uint64_t& frames);
+
+// A program run to its end with stdin from /dev/null: its exit status (−1 when it did not
+// exit normally) and what it printed.
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+Outcome RunProgram(const std::string& program, const std::vector<std::string>& args);

@@ -196,12 +196,12 @@ TEST(StandardMidiFile, ReadReportsMissingAndMalformedFiles)
 {
     StandardMidiFile file;
     std::string error;
-    EXPECT_FALSE(StandardMidiFile::Read(ScratchDirectory() + "/missing.mid", file, error));
+    EXPECT_FALSE(StandardMidiFile::Read(ScratchPath("missing.mid"), file, error));
     EXPECT_EQ("No such file or directory", error);
     EXPECT_FALSE(StandardMidiFile::Read(ScratchDirectory(), file, error)); // a directory
     EXPECT_FALSE(error.empty());
 
-    const std::string path = ScratchDirectory() + "/two-tracks.mid";
+    const std::string path = ScratchPath("two-tracks.mid");
     WriteFile(path, TwoTrackFile());
     ASSERT_TRUE(StandardMidiFile::Read(path, file, error)) << error;
     EXPECT_EQ(6u, file.Events().size());

@@ -1,0 +1,10 @@
+// tova-render: renders Tova offline from an audio file and a MIDI file into an audio file.
+
+#include "engine/CTovaEntry.h"
+#include "hosts/render/RenderCommand.h"
+
+int main(int argc, char** argv)
+{
+    RenderCommand command(kTovaRegistration); // the component rendered: Tova
+    return command.Run(argc, argv);
+}
