@@ -137,6 +137,15 @@ public:
         CExclusiveToken::Hold mHold;
     };
 
+    // [midi] Notes go to the note scheduler's ring; all notes off and
+    // all sound off stop every voice at the next render cycle.
+    OSStatus HandleNoteOn(UInt8 channel, UInt8 note, UInt8 velocity,
+                          UInt32 offsetSampleFrame) override;
+    OSStatus HandleNoteOff(UInt8 channel, UInt8 note, UInt8 velocity,
+                           UInt32 offsetSampleFrame) override;
+    OSStatus HandleAllNotesOff(UInt8 channel) override;
+    OSStatus HandleAllSoundOff(UInt8 channel) override;
+
 protected:
     // [render] The note scheduler delivers queued notes here.
     OSStatus ExtendedNoteOn(MusicDeviceInstrumentID inInstrument, MusicDeviceGroupID inGroupID,

@@ -1,5 +1,6 @@
-// CTova: notes delivered by the note scheduler. For now every note plays its key in step with
-// "Playback Sync"; recording, erasing, copying and legato by note come with the MIDI handling.
+// CTova: MIDI notes. The handlers queue every note for the render thread, where the note
+// scheduler delivers it and the key plays in step with "Playback Sync". MIDI learn, and
+// recording, erasing, copying and legato by note, come with the MIDI handling.
 
 #include "engine/CTova.h"
 
@@ -19,5 +20,33 @@ OSStatus CTova::ExtendedNoteOff(MusicDeviceGroupID, NoteInstanceID inNoteInstanc
 {
     if (inNoteInstanceID < static_cast<NoteInstanceID>(kNumKeys))
         StopNoteInSync(static_cast<int>(inNoteInstanceID), -1);
+    return noErr;
+}
+
+OSStatus CTova::HandleNoteOn(UInt8 channel, UInt8 note, UInt8 velocity, UInt32 offsetSampleFrame)
+{
+    MusicDeviceNoteParams params;
+    params.mPitch = note;
+    params.mVelocity = velocity;
+    NoteInstanceID id = 0;
+    QueueExtendedNoteOn(0, channel, &id, offsetSampleFrame, params);
+    return noErr;
+}
+
+OSStatus CTova::HandleNoteOff(UInt8 channel, UInt8 note, UInt8, UInt32 offsetSampleFrame)
+{
+    QueueExtendedNoteOff(channel, note, offsetSampleFrame);
+    return noErr;
+}
+
+OSStatus CTova::HandleAllNotesOff(UInt8)
+{
+    Post(ECommand::AllNotesOff);
+    return noErr;
+}
+
+OSStatus CTova::HandleAllSoundOff(UInt8)
+{
+    Post(ECommand::AllNotesOff);
     return noErr;
 }

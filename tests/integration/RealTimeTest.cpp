@@ -1,0 +1,284 @@
+// The render path under load (voices, recording, live capture, reverb, play-thru) makes no
+// allocation, takes no mutex and, in builds without sanitizers, makes no system call. This
+// program replaces the global allocation functions, the malloc family and the mutex calls to
+// count them while rendering.
+
+#include "integration/CTovaProbe.h"
+#include "integration/TovaHost.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstdlib>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <new>
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <ucontext.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TOVA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TOVA_SANITIZED 1
+#endif
+#endif
+
+namespace
+{
+std::atomic<bool> gCounting{false};
+std::atomic<int> gAllocations{0};
+std::atomic<int> gLocks{0};
+
+void Count()
+{
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+void* Allocate(std::size_t size)
+{
+    Count();
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+// Counts what happens between construction and destruction.
+struct Counting
+{
+    Counting()
+    {
+        gAllocations = 0;
+        gLocks = 0;
+        gCounting = true;
+    }
+    ~Counting() { gCounting = false; }
+};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    Count();
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    Count();
+    return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+extern "C"
+{
+    // The mutex calls, forwarded to the C library's own entry points under their other names
+    // (bound by version, so that nothing has to be looked up while a lock is wanted).
+    int RealMutexLock(pthread_mutex_t*);
+    int RealMutexTrylock(pthread_mutex_t*);
+    __asm__(".symver RealMutexLock,__pthread_mutex_lock@GLIBC_2.2.5");
+    __asm__(".symver RealMutexTrylock,__pthread_mutex_trylock@GLIBC_2.2.5");
+    int pthread_mutex_lock(pthread_mutex_t* mutex)
+    {
+        if (gCounting.load(std::memory_order_relaxed)) gLocks.fetch_add(1);
+        return RealMutexLock(mutex);
+    }
+    int pthread_mutex_trylock(pthread_mutex_t* mutex)
+    {
+        if (gCounting.load(std::memory_order_relaxed)) gLocks.fetch_add(1);
+        return RealMutexTrylock(mutex);
+    }
+
+#ifndef TOVA_SANITIZED
+    // The malloc family too, so that C-level allocations are seen.
+    void* __libc_malloc(std::size_t);
+    void* __libc_calloc(std::size_t, std::size_t);
+    void* __libc_realloc(void*, std::size_t);
+    void* __libc_memalign(std::size_t, std::size_t);
+    void* malloc(std::size_t size)
+    {
+        Count();
+        return __libc_malloc(size);
+    }
+    void* calloc(std::size_t n, std::size_t size)
+    {
+        Count();
+        return __libc_calloc(n, size);
+    }
+    void* realloc(void* p, std::size_t size)
+    {
+        Count();
+        return __libc_realloc(p, size);
+    }
+    void* aligned_alloc(std::size_t alignment, std::size_t size)
+    {
+        Count();
+        return __libc_memalign(alignment, size);
+    }
+    int posix_memalign(void** out, std::size_t alignment, std::size_t size)
+    {
+        Count();
+        *out = __libc_memalign(alignment, size);
+        return *out != nullptr ? 0 : ENOMEM;
+    }
+#endif
+}
+
+namespace
+{
+// A busy scene: a looping voice per key on 16 keys, pitch and time shifted, a recording in
+// progress, live capture, play-thru on, the reverb heard.
+void BusyScene(TovaHost& host)
+{
+    CTovaProbe probe(host.Tova());
+    host.SetInput(TovaHost::Constant(48000 * 20, 0.25f));
+    for (int k = 0; k < 16; ++k)
+        probe.GiveSample(30 + k, 20000, 0.1f, 120.0);
+    host.Set(kTovaParam_Pitch, 3);
+    host.Set(kTovaParam_Time, 0.5f);
+    host.Set(kTovaParam_PlayThru, 2);
+    host.Set(kTovaParam_PlayReverb, 1);
+    host.SetPlaying(true);
+    host.clock.tempo = 97;
+    host.collect = false;
+    for (int k = 0; k < 16; ++k)
+        host.NoteOn(static_cast<UInt8>(30 + k), 100, static_cast<UInt32>(k * 7));
+    host.Set(kTovaParam_Autolooper, 1); // records on key 60
+    for (int i = 0; i < 8; ++i)         // first touches happen outside the counted loop
+        host.Render(256, {0, 1, 2, 3});
+}
+
+// One render cycle with some parameter traffic, as a host's automation would send.
+void Cycle(TovaHost& host, int i)
+{
+    host.Tova().SetParameter(kTovaParam_Bo, kAudioUnitScope_Global, 0,
+                             static_cast<float>(i % 100) / 100.0f, 0);
+    host.Render(i % 7 == 0 ? 37 : 256, {0, 1, 2, 3});
+}
+} // namespace
+
+TEST(TovaRealTime, RenderingAllocatesNothingAndTakesNoLock)
+{
+    TovaHost host(48000);
+    BusyScene(host);
+    CTovaProbe probe(host.Tova());
+    ASSERT_EQ(60, probe.RecordKey());
+    ASSERT_EQ(16, probe.Voicer(0).Top());
+    {
+        const Counting counting;
+        for (int i = 0; i < 3000; ++i)
+            Cycle(host, i);
+        EXPECT_EQ(0, gAllocations.load());
+        EXPECT_EQ(0, gLocks.load());
+    }
+    EXPECT_EQ(60, probe.RecordKey()); // still recording, the voices still sounding
+    EXPECT_EQ(16, probe.Voicer(0).Top());
+    host.Set(kTovaParam_Autolooper, 0); // the loop ends and plays: still no allocation
+    {
+        const Counting counting;
+        for (int i = 0; i < 100; ++i)
+            Cycle(host, i);
+        EXPECT_EQ(0, gAllocations.load());
+        EXPECT_EQ(0, gLocks.load());
+    }
+    EXPECT_NE(nullptr, probe.Key(60).Sample());
+}
+
+#ifndef TOVA_SANITIZED
+namespace
+{
+std::atomic<bool> gTrapping{false};
+std::atomic<int> gSystemCalls{0};
+std::atomic<int> gFirstSystemCall{-1};
+
+// Every trapped call fails with ENOSYS; while the render loop runs it is also counted.
+void OnSystemCall(int, siginfo_t* info, void* context)
+{
+    if (gTrapping.load(std::memory_order_relaxed))
+    {
+        gSystemCalls.fetch_add(1, std::memory_order_relaxed);
+        int expected = -1;
+        gFirstSystemCall.compare_exchange_strong(expected, info->si_syscall);
+    }
+    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
+}
+
+// Traps every system call of the calling thread except the ones it needs to return from the
+// signal handler and to end; only this thread is filtered (no TSYNC).
+bool TrapSystemCalls()
+{
+    static sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_rt_sigreturn, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_exit, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_madvise, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_munmap, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    static sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+    return syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+}
+} // namespace
+
+TEST(TovaRealTime, RenderingMakesNoSystemCall)
+{
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "the SIGSYS handler's register access is written for x86-64";
+#else
+    TovaHost host(48000);
+    BusyScene(host);
+    struct sigaction action
+    {
+    };
+    action.sa_sigaction = OnSystemCall;
+    action.sa_flags = SA_SIGINFO;
+    ASSERT_EQ(0, sigaction(SIGSYS, &action, nullptr));
+    bool filtered = false;
+    int rendered = 0;
+    std::thread render(
+        [&]
+        {
+            filtered = TrapSystemCalls();
+            if (!filtered) return;
+            gTrapping = true;
+            for (; rendered < 2000; ++rendered)
+                Cycle(host, rendered);
+            gTrapping = false;
+        });
+    render.join();
+    if (!filtered) GTEST_SKIP() << "seccomp filters are not available here";
+    EXPECT_EQ(2000, rendered);
+    EXPECT_EQ(0, gSystemCalls.load()) << "first system call: " << gFirstSystemCall.load();
+#endif
+}
+#endif
