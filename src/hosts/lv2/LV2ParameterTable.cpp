@@ -1,0 +1,116 @@
+#include "hosts/lv2/LV2ParameterTable.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool LV2ParameterTable::Read(AudioUnit unit, std::string& error)
+{
+    mParameters.clear();
+    UInt32 size = 0;
+    OSStatus status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList,
+                                           kAudioUnitScope_Global, 0, nullptr, &size);
+    std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
+    if (status == noErr && !ids.empty())
+        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList,
+                                      kAudioUnitScope_Global, 0, ids.data(), &size);
+    if (status != noErr)
+    {
+        error = "the unit does not list its parameters (status " + std::to_string(status) + ")";
+        return false;
+    }
+    for (const AudioUnitParameterID id : ids)
+    {
+        AudioUnitParameterInfo info;
+        size = sizeof info;
+        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo,
+                                      kAudioUnitScope_Global, id, &info, &size);
+        if (status != noErr)
+        {
+            error = "the unit does not describe parameter " + std::to_string(id) + " (status " +
+                    std::to_string(status) + ")";
+            return false;
+        }
+        Parameter parameter;
+        parameter.id = id;
+        parameter.name = info.cfNameString != nullptr
+                             ? std::string(info.cfNameString)
+                             : std::string(info.name, strnlen(info.name, sizeof info.name));
+        parameter.symbol = UniqueSymbol(Symbol(parameter.name));
+        parameter.unit = info.unit;
+        parameter.minValue = info.minValue;
+        parameter.maxValue = info.maxValue;
+        parameter.defaultValue = info.defaultValue;
+        parameter.flags = info.flags;
+
+        CFType strings;
+        size = sizeof strings;
+        if (AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings,
+                                 kAudioUnitScope_Global, id, &strings, &size) == noErr &&
+            strings.GetKind() == CFType::Kind::Array)
+            for (const CFType& text : strings.AsArray())
+                parameter.valueStrings.push_back(
+                    text.GetKind() == CFType::Kind::String ? text.AsString() : std::string());
+        mParameters.push_back(std::move(parameter));
+    }
+    return true;
+}
+
+LV2PortLayout LV2ParameterTable::Layout(AudioUnit unit) const
+{
+    auto count = [unit](AudioUnitScope scope)
+    {
+        UInt32 buses = 0;
+        UInt32 size = sizeof buses;
+        if (AudioUnitGetProperty(unit, kAudioUnitProperty_ElementCount, scope, 0, &buses, &size) !=
+            noErr)
+            return UInt32{0};
+        return buses;
+    };
+    return LV2PortLayout(count(kAudioUnitScope_Input), count(kAudioUnitScope_Output),
+                         static_cast<std::uint32_t>(mParameters.size()));
+}
+
+std::vector<std::string> LV2ParameterTable::Symbols() const
+{
+    std::vector<std::string> symbols;
+    for (const Parameter& parameter : mParameters)
+        symbols.push_back(parameter.symbol);
+    return symbols;
+}
+
+std::string LV2ParameterTable::Symbol(std::string_view name)
+{
+    std::string symbol;
+    for (const char c : name)
+    {
+        const bool digit = c >= '0' && c <= '9';
+        if ((c >= 'a' && c <= 'z') || digit)
+            symbol += c;
+        else if (c >= 'A' && c <= 'Z')
+            symbol += static_cast<char>(c - 'A' + 'a');
+        else if (!symbol.empty() && symbol.back() != '_')
+            symbol += '_';
+        if (digit && symbol.size() == 1) symbol.insert(symbol.begin(), '_');
+    }
+    while (!symbol.empty() && symbol.back() == '_')
+        symbol.pop_back();
+    return symbol.empty() ? std::string("parameter") : symbol;
+}
+
+std::string LV2ParameterTable::UniqueSymbol(std::string symbol) const
+{
+    auto taken = [this](const std::string& s)
+    {
+        if (s == LV2PortLayout::kControlSymbol || s == LV2PortLayout::kNotifySymbol) return true;
+        // Audio port symbols: in_l, in2_r, out1_l, ...
+        if ((s.starts_with("in") || s.starts_with("out")) &&
+            (s.ends_with("_l") || s.ends_with("_r")))
+            return true;
+        return std::any_of(mParameters.begin(), mParameters.end(),
+                           [&s](const Parameter& p) { return p.symbol == s; });
+    };
+    if (!taken(symbol)) return symbol;
+    for (int n = 2;; ++n)
+        if (const std::string candidate = symbol + "_" + std::to_string(n); !taken(candidate))
+            return candidate;
+}

@@ -1,0 +1,305 @@
+#include "hosts/lv2/LV2Plugin.h"
+
+#include "hosts/lv2/LV2MIDIBackend.h"
+#include "hosts/lv2/LV2ParameterTable.h"
+#include "platform/AudioUnitProperties.h"
+#include "platform/CFPreferences.h"
+#include "platform/MIDITapCapture.h"
+#include "platform/MusicDevice.h"
+#include "platform/linux/XMLPreferencesBackend.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/core/lv2_util.h>
+#include <lv2/state/state.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace
+{
+// The platform services behind the unit: preference files and MIDI sources whose notes
+// reach the notify port. Once per process, before the first unit is opened.
+void InstallPlatform()
+{
+    static std::once_flag sInstalled;
+    std::call_once(sInstalled,
+                   []
+                   {
+                       CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
+                       MIDIInstallBackend(std::make_shared<LV2MIDIBackend>());
+                   });
+}
+
+std::string Failed(const char* what, OSStatus status)
+{
+    return std::string(what) + " failed (status " + std::to_string(status) + ")";
+}
+} // namespace
+
+LV2Plugin* LV2Plugin::Create(const LV2BundleInfo& bundle, double sampleRate,
+                             const LV2_Feature* const* features)
+{
+    LV2_URID_Map* map = nullptr;
+    LV2_Worker_Schedule* schedule = nullptr;
+    const char* missing = lv2_features_query(features, LV2_URID__map, &map, true,
+                                             LV2_WORKER__schedule, &schedule, false, nullptr);
+    if (missing != nullptr)
+    {
+        std::fprintf(stderr, "%s: the host does not offer %s\n", bundle.name, missing);
+        return nullptr;
+    }
+    InstallPlatform();
+
+    AudioUnit unit = nullptr;
+    MIDIPacketRing* feedback = nullptr;
+    {
+        // The unit's virtual source is tapped as it is created.
+        const MIDITapCapture capture;
+        if (const OSStatus status = AudioComponentInstanceNew(bundle.registration, &unit))
+        {
+            std::fprintf(stderr, "%s: %s\n", bundle.name,
+                         Failed("opening the component", status).c_str());
+            return nullptr;
+        }
+        feedback = capture.Tap();
+    }
+
+    std::string error;
+    LV2ParameterTable table;
+    if (!table.Read(unit, error))
+    {
+        std::fprintf(stderr, "%s: %s\n", bundle.name, error.c_str());
+        AudioComponentInstanceDispose(unit);
+        return nullptr;
+    }
+    std::vector<AudioUnitParameterID> ids;
+    for (const LV2ParameterTable::Parameter& parameter : table.Parameters())
+        ids.push_back(parameter.id);
+    const LV2PortLayout layout = table.Layout(unit);
+
+    std::unique_ptr<LV2Plugin> plugin(
+        new LV2Plugin(unit, bundle, sampleRate, *map, layout, table.Symbols(), ids, feedback));
+    plugin->mSchedule = schedule;
+    if (!plugin->Prepare(error))
+    {
+        std::fprintf(stderr, "%s: %s\n", bundle.name, error.c_str());
+        return nullptr;
+    }
+    return plugin.release();
+}
+
+LV2Plugin::LV2Plugin(AudioUnit unit, const LV2BundleInfo& bundle, double sampleRate,
+                     LV2_URID_Map& map, const LV2PortLayout& layout,
+                     const std::vector<std::string>& symbols,
+                     const std::vector<AudioUnitParameterID>& ids, MIDIPacketRing* feedback)
+    : mUnit(unit), mBundle(bundle), mSampleRate(sampleRate), mLayout(layout),
+      mURIs(map, bundle.uri, symbols), mClock(sampleRate), mOutput(map, mURIs),
+      mParameters(unit, ids), mState(unit, mURIs), mFeedback(feedback),
+      mInputs(layout.InputBuses() * LV2PortLayout::kChannels, nullptr),
+      mOutputs(layout.OutputBuses() * LV2PortLayout::kChannels, nullptr)
+{
+}
+
+LV2Plugin::~LV2Plugin()
+{
+    AudioComponentInstanceDispose(mUnit);
+}
+
+bool LV2Plugin::Prepare(std::string& error)
+{
+    const AudioStreamBasicDescription format =
+        CanonicalStreamFormat(mSampleRate, LV2PortLayout::kChannels);
+    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
+    {
+        const UInt32 buses =
+            scope == kAudioUnitScope_Input ? mLayout.InputBuses() : mLayout.OutputBuses();
+        for (UInt32 bus = 0; bus < buses; ++bus)
+            if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
+                                                             scope, bus, &format, sizeof format))
+            {
+                error = Failed("setting the stream format", status);
+                return false;
+            }
+    }
+    if (const OSStatus status = AudioUnitSetProperty(
+            mUnit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+            &mMaxRenderFrames, sizeof mMaxRenderFrames))
+    {
+        error = Failed("setting the maximum frames per render call", status);
+        return false;
+    }
+    for (UInt32 bus = 0; bus < mLayout.InputBuses(); ++bus)
+    {
+        const AURenderCallbackStruct callback{&InputProc, this};
+        if (const OSStatus status =
+                AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback,
+                                     kAudioUnitScope_Input, bus, &callback, sizeof callback))
+        {
+            error = Failed("setting the input callback", status);
+            return false;
+        }
+    }
+    const HostCallbackInfo callbacks = mClock.Callbacks();
+    if (const OSStatus status =
+            AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0,
+                                 &callbacks, sizeof callbacks))
+    {
+        error = Failed("setting the host callbacks", status);
+        return false;
+    }
+    // A unit without the stopped property simply never announces it.
+    AudioUnitAddPropertyListener(mUnit, kStoppedProperty, &PropertyChanged, this);
+
+    const std::size_t channels = mLayout.InputBuses() * LV2PortLayout::kChannels;
+    mInputCopy.assign(channels * mMaxRenderFrames, 0.0f);
+    mSilence.assign(mMaxRenderFrames, 0.0f);
+    mDiscard.assign(mMaxRenderFrames, 0.0f);
+    if (const OSStatus status = AudioUnitInitialize(mUnit))
+    {
+        error = Failed("initialising the unit", status);
+        return false;
+    }
+    return true;
+}
+
+void LV2Plugin::ConnectPort(std::uint32_t port, void* data)
+{
+    if (port < mLayout.Output(0, 0))
+        mInputs[port] = static_cast<const float*>(data);
+    else if (port < mLayout.ControlIn())
+        mOutputs[port - mLayout.Output(0, 0)] = static_cast<float*>(data);
+    else if (port == mLayout.ControlIn())
+        mControl = static_cast<const LV2_Atom_Sequence*>(data);
+    else if (port == mLayout.NotifyOut())
+        mNotify = static_cast<LV2_Atom_Sequence*>(data);
+    else if (port < mLayout.Count())
+        mParameters.Connect(port - mLayout.Parameter(0), static_cast<const float*>(data));
+}
+
+void LV2Plugin::Run(std::uint32_t frames)
+{
+    mOutput.Begin(mNotify);
+    mParameters.ApplyHostChanges();
+    mCursor = 0;
+    if (mControl != nullptr)
+    {
+        LV2_ATOM_SEQUENCE_FOREACH(mControl, event)
+        {
+            // Events come in time order; one out of order or past the block is taken where
+            // the block stands, never rendered twice.
+            const auto at = static_cast<std::uint32_t>(
+                std::clamp<int64_t>(event->time.frames, mCursor, frames));
+            if (event->body.type == mURIs.midiEvent)
+            {
+                // The render call that holds the message starts at or before it.
+                while (at - mCursor >= mMaxRenderFrames)
+                    RenderPiece(mMaxRenderFrames);
+            }
+            else
+                RenderUntil(at);
+            Receive(*event, at - mCursor);
+        }
+    }
+    RenderUntil(frames);
+    Notify();
+    mOutput.End();
+}
+
+void LV2Plugin::RenderUntil(std::uint32_t frame)
+{
+    while (mCursor < frame)
+        RenderPiece(std::min(mMaxRenderFrames, frame - mCursor));
+}
+
+void LV2Plugin::RenderPiece(std::uint32_t frames)
+{
+    // The input is copied first: hosts may hand the same buffer as input and output.
+    for (std::uint32_t i = 0; i < mInputs.size(); ++i)
+    {
+        const float* port = mInputs[i];
+        std::copy_n(port != nullptr ? port + mCursor : mSilence.data(), frames,
+                    mInputCopy.data() + i * mMaxRenderFrames);
+    }
+    AudioTimeStamp timeStamp;
+    timeStamp.mSampleTime = mSampleTime;
+    timeStamp.mFlags = kAudioTimeStampSampleTimeValid;
+    const UInt32 bytes = frames * static_cast<UInt32>(sizeof(float));
+    for (UInt32 bus = 0; bus < mLayout.OutputBuses(); ++bus)
+    {
+        AudioBufferList buffers;
+        buffers.mNumberBuffers = LV2PortLayout::kChannels;
+        float* targets[LV2PortLayout::kChannels];
+        for (UInt32 c = 0; c < LV2PortLayout::kChannels; ++c)
+        {
+            float* port = mOutputs[bus * LV2PortLayout::kChannels + c];
+            targets[c] = port != nullptr ? port + mCursor : mDiscard.data();
+            buffers.mBuffers[c] = {1, bytes, targets[c]};
+        }
+        AudioUnitRenderActionFlags flags = 0;
+        const OSStatus status = AudioUnitRender(mUnit, &flags, &timeStamp, bus, frames, &buffers);
+        for (UInt32 c = 0; c < LV2PortLayout::kChannels; ++c)
+        {
+            const auto* rendered = static_cast<const float*>(buffers.mBuffers[c].mData);
+            if (status != noErr || rendered == nullptr)
+                std::fill_n(targets[c], frames, 0.0f);
+            else if (rendered != targets[c])
+                std::copy_n(rendered, frames, targets[c]);
+        }
+    }
+    mClock.Advance(frames);
+    mSampleTime += frames;
+    mCursor += frames;
+}
+
+OSStatus LV2Plugin::InputProc(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                              UInt32 bus, UInt32 frames, AudioBufferList* ioData)
+{
+    auto* plugin = static_cast<LV2Plugin*>(refCon);
+    if (ioData == nullptr || frames > plugin->mMaxRenderFrames ||
+        bus >= plugin->mLayout.InputBuses())
+        return kAudio_ParamError;
+    for (UInt32 c = 0; c < ioData->mNumberBuffers && c < kAudioBufferListCapacity; ++c)
+    {
+        const UInt32 channel = std::min<UInt32>(c, LV2PortLayout::kChannels - 1);
+        float* source = plugin->mInputCopy.data() +
+                        (bus * LV2PortLayout::kChannels + channel) * plugin->mMaxRenderFrames;
+        AudioBuffer& buffer = ioData->mBuffers[c];
+        if (buffer.mData == nullptr)
+            buffer.mData = source;
+        else
+            std::memcpy(buffer.mData, source, frames * sizeof(float));
+        buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
+    }
+    return noErr;
+}
+
+void LV2Plugin::PropertyChanged(void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope,
+                                AudioUnitElement)
+{
+    if (id == kStoppedProperty)
+        static_cast<LV2Plugin*>(refCon)->mStoppedChanged.store(true, std::memory_order_release);
+}
+
+LV2_State_Status LV2Plugin::Save(LV2_State_Store_Function store, LV2_State_Handle handle,
+                                 const LV2_Feature* const* features)
+{
+    const LV2_State_Status status = mState.Save(store, handle, features);
+    if (status != LV2_STATE_SUCCESS)
+        std::fprintf(stderr, "%s: saving the state: %s\n", mBundle.name, mState.Error().c_str());
+    return status;
+}
+
+LV2_State_Status LV2Plugin::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                                    const LV2_Feature* const* features)
+{
+    const LV2_State_Status status = mState.Restore(retrieve, handle, features);
+    if (status != LV2_STATE_SUCCESS)
+    {
+        std::fprintf(stderr, "%s: restoring the state: %s\n", mBundle.name, mState.Error().c_str());
+        return status;
+    }
+    mParameters.Rebase();
+    return status;
+}
