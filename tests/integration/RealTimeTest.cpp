@@ -1,7 +1,8 @@
 // The render path under load (voices, recording, live capture, reverb, play-thru) makes no
-// allocation, takes no mutex and, in builds without sanitizers, makes no system call. This
-// program replaces the global allocation functions, the malloc family and the mutex calls to
-// count them while rendering.
+// allocation, takes no mutex and makes no system call. This program replaces the global
+// allocation functions to count them while rendering; in builds without sanitizers (which
+// bring their own) it also replaces the malloc family and the mutex calls, and traps system
+// calls.
 
 #include "integration/CTovaProbe.h"
 #include "integration/TovaHost.h"
@@ -100,6 +101,7 @@ void operator delete[](void* p, std::size_t) noexcept
 
 extern "C"
 {
+#ifndef TOVA_SANITIZED
     // The mutex calls, forwarded to the C library's own entry points under their other names
     // (bound by version, so that nothing has to be looked up while a lock is wanted).
     int RealMutexLock(pthread_mutex_t*);
@@ -117,7 +119,6 @@ extern "C"
         return RealMutexTrylock(mutex);
     }
 
-#ifndef TOVA_SANITIZED
     // The malloc family too, so that C-level allocations are seen.
     void* __libc_malloc(std::size_t);
     void* __libc_calloc(std::size_t, std::size_t);
