@@ -1,0 +1,290 @@
+#include "LV2TestComponent.h"
+
+#include "params/frame/ComponentEntryPoint.h"
+#include "platform/AudioUnitProperties.h"
+#include "platform/cf/CACFDictionary.h"
+
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+namespace
+{
+ComponentResult LV2TestEntry(ComponentParameters* params, void* storage)
+{
+    return ComponentEntryPoint<LV2TestComponent>::Dispatch(params, storage);
+}
+
+const AUChannelInfo kChannels[] = {{2, 2}};
+
+constexpr AudioUnitParameterID kGain = 0;
+constexpr AudioUnitParameterID kMode = 1;
+constexpr AudioUnitParameterID kArmed = 2;
+constexpr AudioUnitParameterID kLock = 3;
+constexpr AudioUnitParameterID kLearned = 4;
+
+struct Description
+{
+    const char* name;
+    AudioUnitParameterUnit unit;
+    AudioUnitParameterValue minValue;
+    AudioUnitParameterValue maxValue;
+    AudioUnitParameterValue defaultValue;
+};
+
+constexpr Description kParameters[] = {
+    {"Gain", kAudioUnitParameterUnit_Generic, 0, 2, 1},
+    {"Mode", kAudioUnitParameterUnit_Indexed, 0, 2, 1},
+    {"Armed", kAudioUnitParameterUnit_Boolean, 0, 1, 0},
+    {"Lock", kAudioUnitParameterUnit_Indexed, 0, 1, 0},
+    {"Learned", kAudioUnitParameterUnit_Generic, 0, 1, 0},
+};
+
+constexpr AudioUnitPropertyID kMemoryUse = 64000;
+constexpr AudioUnitPropertyID kEraseAll = 64001;
+constexpr AudioUnitPropertyID kStopped = 64002;
+constexpr AudioUnitPropertyID kImportWithTempo = 64003;
+constexpr AudioUnitPropertyID kImport = 64004;
+constexpr AudioUnitPropertyID kMidiLearn = 100000;
+
+bool IsOwnProperty(AudioUnitPropertyID id)
+{
+    return (id >= kMemoryUse && id <= kImport) || id == kMidiLearn;
+}
+} // namespace
+
+const AudioComponentRegistration kLV2TestComponent{
+    {kAudioUnitType_MusicEffect, FourCharCode("LV2t"), FourCharCode("Qzpt")},
+    "LV2 test component",
+    0x00010000,
+    LV2TestEntry};
+
+LV2TestComponent::LV2TestComponent(AudioComponentInstance instance) : AUMIDIEffectBase(instance)
+{
+    for (AudioUnitParameterID id = 0; id < std::size(kParameters); ++id)
+        Globals()->SetParameter(id, kParameters[id].defaultValue);
+    if (MIDIClientCreate("LV2 test", nullptr, nullptr, &mClient) == noErr)
+        MIDISourceCreate(mClient, "LV2 test", &mSource);
+}
+
+LV2TestComponent::~LV2TestComponent()
+{
+    if (mClient != 0) MIDIClientDispose(mClient);
+}
+
+void LV2TestComponent::PostConstructor()
+{
+    AUMIDIEffectBase::PostConstructor();
+    SetBusCount(kAudioUnitScope_Output, 4);
+}
+
+UInt32 LV2TestComponent::SupportedNumChannels(const AUChannelInfo** outInfo)
+{
+    if (outInfo != nullptr) *outInfo = kChannels;
+    return 1;
+}
+
+OSStatus LV2TestComponent::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
+                                            AudioUnitParameterInfo& outInfo)
+{
+    if (scope != kAudioUnitScope_Global || id >= std::size(kParameters))
+        return AUMIDIEffectBase::GetParameterInfo(scope, id, outInfo);
+    const Description& description = kParameters[id];
+    std::strncpy(outInfo.name, description.name, sizeof(outInfo.name) - 1);
+    outInfo.cfNameString = description.name;
+    outInfo.unit = description.unit;
+    outInfo.minValue = description.minValue;
+    outInfo.maxValue = description.maxValue;
+    outInfo.defaultValue = description.defaultValue;
+    outInfo.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable |
+                    kAudioUnitParameterFlag_HasCFNameString;
+    return noErr;
+}
+
+OSStatus LV2TestComponent::GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
+                                                    CFType* outStrings)
+{
+    if (scope != kAudioUnitScope_Global || id != kMode)
+        return AUMIDIEffectBase::GetParameterValueStrings(scope, id, outStrings);
+    if (outStrings != nullptr)
+        *outStrings = CFType::Array(
+            {CFType::String("Slow"), CFType::String("Medium"), CFType::String("Fast")});
+    return noErr;
+}
+
+OSStatus LV2TestComponent::SetParameter(AudioUnitParameterID id, AudioUnitScope scope,
+                                        AudioUnitElement element, AudioUnitParameterValue value,
+                                        UInt32 bufferOffsetInFrames)
+{
+    if (scope == kAudioUnitScope_Global && element == 0)
+    {
+        const bool wasStopped = Globals()->GetParameter(kGain) == 0;
+        if (id == kLock && value > 0.5f) Globals()->SetParameter(kArmed, 0);
+        if (id == kArmed && Globals()->GetParameter(kLock) > 0.5f) value = 0;
+        if (id == kGain && wasStopped != (value == 0))
+        {
+            Globals()->SetParameter(id, value);
+            PropertyChanged(kStopped, kAudioUnitScope_Global, 0);
+        }
+    }
+    return AUMIDIEffectBase::SetParameter(id, scope, element, value, bufferOffsetInFrames);
+}
+
+OSStatus LV2TestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
+                                           AudioUnitElement element, UInt32& outDataSize,
+                                           Boolean& outWritable)
+{
+    if (!IsOwnProperty(id))
+        return AUMIDIEffectBase::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
+    outDataSize = id == kImport || id == kImportWithTempo ? 0 : sizeof(SInt32);
+    outWritable = true;
+    return noErr;
+}
+
+OSStatus LV2TestComponent::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                       AudioUnitElement element, void* outData)
+{
+    SInt32 value = 0;
+    switch (id)
+    {
+    case kMemoryUse:
+        value = 100 * mImports.load();
+        break;
+    case kStopped:
+        value = Globals()->GetParameter(kGain) == 0 ? 1 : 0;
+        break;
+    case kMidiLearn:
+        value = mLearn.load();
+        break;
+    default:
+        return AUMIDIEffectBase::GetProperty(id, scope, element, outData);
+    }
+    std::memcpy(outData, &value, sizeof value);
+    return noErr;
+}
+
+OSStatus LV2TestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                       AudioUnitElement element, const void* inData,
+                                       UInt32 inDataSize)
+{
+    switch (id)
+    {
+    case kEraseAll:
+        mImports = 0;
+        return noErr;
+    case kImport:
+    case kImportWithTempo:
+    {
+        const std::string path(static_cast<const char*>(inData), inDataSize);
+        struct stat info
+        {
+        };
+        if (stat(path.c_str(), &info) != 0) return kAudioUnitErr_InvalidFile;
+        ++mImports;
+        return noErr;
+    }
+    case kMidiLearn:
+    {
+        if (inDataSize != sizeof(SInt32)) return kAudio_ParamError;
+        SInt32 value = 0;
+        std::memcpy(&value, inData, sizeof value);
+        mLearn = value;
+        return noErr;
+    }
+    default:
+        return AUMIDIEffectBase::SetProperty(id, scope, element, inData, inDataSize);
+    }
+}
+
+OSStatus LV2TestComponent::SaveState(CFType* outData)
+{
+    if (const OSStatus status = AUMIDIEffectBase::SaveState(outData)) return status;
+    CACFDictionary state(*outData);
+    state.AddSInt32("test-imports", mImports.load());
+    *outData = state.GetCFType();
+    return noErr;
+}
+
+OSStatus LV2TestComponent::RestoreState(const CFType& plist)
+{
+    if (const OSStatus status = AUMIDIEffectBase::RestoreState(plist)) return status;
+    SInt32 imports = 0;
+    CACFDictionary(plist).GetSInt32("test-imports", imports);
+    mImports = imports;
+    return noErr;
+}
+
+OSStatus LV2TestComponent::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
+                                     const AudioTimeStamp& timeStamp, UInt32 bus, UInt32 frames)
+{
+    if (bus == 0) GetInput(0)->PullInput(ioActionFlags, timeStamp, 0, frames);
+    Float32* left = GetOutput(bus)->GetChannelData(0);
+    Float32* right = GetOutput(bus)->GetChannelData(1);
+    float l = 0;
+    float r = 0;
+    if (bus == 1)
+    {
+        Float64 beat = -1;
+        Float64 tempo = -1;
+        if (CallHostBeatAndTempo(&beat, &tempo) != noErr) beat = tempo = -1;
+        l = static_cast<float>(beat);
+        r = static_cast<float>(tempo);
+    }
+    else if (bus == 2)
+    {
+        Boolean playing = 0;
+        Boolean changed = 0;
+        Float64 sample = 0;
+        Boolean cycling = 0;
+        Float64 start = 0;
+        Float64 end = 0;
+        l = CallHostTransportState(&playing, &changed, &sample, &cycling, &start, &end) == noErr
+                ? playing
+                : -1.0f;
+        r = static_cast<float>(frames);
+    }
+    else if (bus == 3)
+    {
+        UInt32 toNext = 0;
+        Float32 numerator = -1;
+        UInt32 denominator = 0;
+        Float64 downBeat = 0;
+        if (CallHostMusicalTimeLocation(&toNext, &numerator, &denominator, &downBeat) != noErr)
+            numerator = -1;
+        l = numerator;
+        r = static_cast<float>(timeStamp.mSampleTime);
+    }
+    for (UInt32 i = 0; i < frames; ++i)
+    {
+        left[i] = l;
+        right[i] = r;
+    }
+    if (bus == 0)
+    {
+        const Float32* in = GetInput(0)->GetChannelData(0);
+        const Float32 gain = Globals()->GetParameter(kGain);
+        for (UInt32 i = 0; i < frames; ++i)
+            left[i] = in[i] * gain;
+        for (std::size_t n = 0; n < mNoteCount; ++n)
+            if (mNotes[n].offset < frames) right[mNotes[n].offset] = mNotes[n].note;
+        mNoteCount = 0;
+    }
+    return noErr;
+}
+
+OSStatus LV2TestComponent::HandleNoteOn(UInt8, UInt8 note, UInt8, UInt32 offsetSampleFrame)
+{
+    if (mNoteCount < mNotes.size()) mNotes[mNoteCount++] = {note, offsetSampleFrame};
+    return noErr;
+}
+
+OSStatus LV2TestComponent::HandleControlChange(UInt8, UInt8 controller, UInt8 value, UInt32)
+{
+    if (controller != 7) return noErr;
+    Globals()->SetParameter(kLearned, value / 127.0f);
+    MIDIPacketList list;
+    const Byte note[] = {0x90, 60, value};
+    MIDIPacketListAdd(&list, sizeof list, MIDIPacketListInit(&list), 0, sizeof note, note);
+    MIDIReceived(mSource, &list);
+    return noErr;
+}

@@ -1,0 +1,130 @@
+#pragma once
+// An LV2 host for tests, built on lilv: loads one bundle, instantiates its plug-in, connects
+// every port to buffers of its own, offers URID mapping and (optionally) a worker whose jobs
+// run right after each run() (as an offline host would), sends events on the control port,
+// reads the notify port and saves and restores state through lilv.
+
+#include <lilv/lilv.h>
+#include <lv2/atom/forge.h>
+#include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class LilvTestHost
+{
+public:
+    static constexpr std::uint32_t kAtomBufferSize = 65536;
+
+    // One event read from the notify port.
+    struct Notification
+    {
+        std::int64_t frame = 0;
+        std::string type;     // midi:MidiEvent, patch:Set, or the object's class
+        std::string property; // patch:property, for objects that have one
+        double number = 0;    // patch:value or tova:status when numeric
+        std::string text;     // patch:value or tova:path when a path or string
+        std::vector<std::uint8_t> midi;
+    };
+
+    enum class Number
+    {
+        Int,
+        Long,
+        Float,
+        Double
+    };
+    struct Field
+    {
+        const char* key; // a URI
+        Number type;
+        double value;
+    };
+
+    // bundleDir: the bundle's folder. withWorker: whether work:schedule is offered.
+    LilvTestHost(const std::string& bundleDir, double sampleRate, bool withWorker = true);
+    ~LilvTestHost();
+    LilvTestHost(const LilvTestHost&) = delete;
+    LilvTestHost& operator=(const LilvTestHost&) = delete;
+
+    bool Ok() const { return mInstance != nullptr; }
+    const std::string& PluginURI() const { return mPluginURI; }
+    LV2_URID Map(const std::string& uri);
+    std::string Unmap(LV2_URID urid) const;
+
+    // The input the next run() reads, per channel; zeros unless set.
+    std::vector<float>& Input(std::uint32_t channel) { return mAudio.at(mInputPorts.at(channel)); }
+    // Output bus b, channel c of the last run().
+    const std::vector<float>& Output(std::uint32_t bus, std::uint32_t channel) const
+    {
+        return mAudio.at(mOutputPorts.at(bus * 2 + channel));
+    }
+    float& Control(const std::string& symbol) { return mControls.at(mSymbols.at(symbol)); }
+
+    // Events for the next run(), in time order.
+    void Midi(std::uint32_t frame, std::vector<std::uint8_t> bytes);
+    void Object(std::uint32_t frame, const std::string& type, const std::vector<Field>& fields);
+    void Get(std::uint32_t frame, const std::optional<std::string>& property);
+    void SetNumber(std::uint32_t frame, const std::string& property, Number type, double value);
+    void SetPath(std::uint32_t frame, const std::string& property, const std::string& path);
+
+    // Runs frames (at most the buffers' size), then the worker's jobs and their responses.
+    void Run(std::uint32_t frames);
+    const std::vector<Notification>& Notifications() const { return mNotifications; }
+
+    // Saves the instance's state into dir (its files too: state:makePath) and restores one.
+    bool Save(const std::string& dir);
+    bool Restore(const std::string& dir);
+    // Saves without a directory: the plug-in gets no makePath. Restores what it saved.
+    bool SaveInMemory();
+    bool RestoreFromMemory();
+
+    static constexpr std::uint32_t kMaxFrames = 16384;
+
+private:
+    static LV2_URID MapURI(LV2_URID_Map_Handle handle, const char* uri);
+    static const char* UnmapURI(LV2_URID_Unmap_Handle handle, LV2_URID urid);
+    static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, std::uint32_t size,
+                                      const void* data);
+    static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, std::uint32_t size,
+                                     const void* data);
+    static const void* GetPortValue(const char* symbol, void* user, std::uint32_t* size,
+                                    std::uint32_t* type);
+    static void SetPortValue(const char* symbol, void* user, const void* value, std::uint32_t size,
+                             std::uint32_t type);
+    void BeginEvent(std::uint32_t frame);
+    void ReadNotify();
+    bool RestoreState(LilvState* state);
+
+    LilvWorld* mWorld = nullptr;
+    const LilvPlugin* mPlugin = nullptr;
+    LilvInstance* mInstance = nullptr;
+    std::string mPluginURI;
+    std::map<std::string, LV2_URID> mURIDs;
+    std::vector<std::string> mURIs;
+    LV2_URID_Map mMap{};
+    LV2_URID_Unmap mUnmap{};
+    LV2_Worker_Schedule mSchedule{};
+    std::vector<LV2_Feature> mFeatureStore;
+    std::vector<const LV2_Feature*> mFeatures;
+    const LV2_Worker_Interface* mWorker = nullptr;
+    std::vector<std::vector<std::uint8_t>> mJobs;
+    std::vector<std::vector<std::uint8_t>> mResponses;
+
+    std::map<std::uint32_t, std::vector<float>> mAudio; // port index → buffer
+    std::vector<std::uint32_t> mInputPorts;
+    std::vector<std::uint32_t> mOutputPorts;
+    std::map<std::uint32_t, float> mControls;
+    std::map<std::string, std::uint32_t> mSymbols;
+    std::vector<std::uint64_t> mControlBuffer; // 8-byte aligned atom storage
+    std::vector<std::uint64_t> mNotifyBuffer;
+    LV2_Atom_Forge mForge{};
+    LV2_Atom_Forge_Frame mSequence{};
+    std::vector<Notification> mNotifications;
+    LilvState* mMemoryState = nullptr;
+};
