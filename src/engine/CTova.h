@@ -177,7 +177,7 @@ private:
     };
     static constexpr std::size_t kCommandQueueSize = 1024;
 
-    // What the speed model prepares once per render call (Part "per-call preparation").
+    // What the speed model prepares once per render call.
     struct SpeedPlan
     {
         float bo = 0;        // "Bo" as read for this call
@@ -214,31 +214,31 @@ private:
                       UInt32 offset); // [any]
 
     // ---- Render cycle (CTovaRender.cpp) ----
-    // [render] Steps 8 to 10: input and output pointers and bypass; false when bypassed.
+    // [render] Input (pulled on bus 0) and output pointers, and bypass; false when bypassed.
     bool PrepareBuffers(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& timeStamp,
                         UInt32 bus, UInt32 frames, bool newCycle, float*& inL, float*& inR,
                         float*& outL, float*& outR);
-    void ApplyEraseRequests(); // [render] step 7
-    void StopPrior();          // [render] step 12
-    // [render] Step 15, item 10, on bus's shifter; voices: whether the bus's voicer played.
+    void ApplyEraseRequests(); // [render] completes erase requests
+    void StopPrior();          // [render] "Stop Prior" ends the autolooper
+    // [render] The bus's global shifter over one sub-block; voices: whether its voicer played.
     void RunShifter(UInt32 bus, UInt32 n, bool voices, float bo, float* outL, float* outR);
-    // [render] Step 15, item 12: the input through the play-thru envelope.
+    // [render] Adds the input through the play-thru envelope.
     void MixPlayThru(const float* inL, const float* inR, float* outL, float* outR, UInt32 n);
-    void RunReverb(float* outL, float* outR, UInt32 frames); // [render] step 16
-    void Commit(bool newCycle, double lastBeat, float bo);   // [render] step 17
+    void RunReverb(float* outL, float* outR, UInt32 frames); // [render] bus 0, with freeze
+    void Commit(bool newCycle, double lastBeat, float bo);   // [render] the snapshot
     void WriteSilence(UInt32 bus, UInt32 frames);            // [render]
 
     // ---- Speed model (CTovaSpeed.cpp) ----
-    SpeedPlan PrepareSpeed(bool newCycle, UInt32 frames); // [render] steps 2 to 6
-    Speeds StepSpeed(const SpeedPlan& plan);              // [render] step 15, items 2 to 6
+    SpeedPlan PrepareSpeed(bool newCycle, UInt32 frames); // [render] once per call
+    Speeds StepSpeed(const SpeedPlan& plan);              // [render] once per sub-block
     float StepPlatter(float target);                      // [render]
 
     // ---- Clock (CTovaSync.cpp) ----
-    void FollowTransport();                                // [render] step 11
-    void FollowBeatAndTempo(bool newCycle, UInt32 frames); // [render] step 13
+    void FollowTransport();                                // [render] new cycles
+    void FollowBeatAndTempo(bool newCycle, UInt32 frames); // [render] every call
     float HostBeatsPerBar() const;                         // [render]
     void PlaceBarStart(UInt32 frames);                     // [render]
-    void AdvanceBeat(UInt32 frames);                       // [render] step 15, item 14
+    void AdvanceBeat(UInt32 frames);                       // [render] between host updates
     int BeatTick(double lastBeat) const;                   // [render]
     void NoteOff(int key);                                 // [render] forgets a held key
     void HoldNote(int key);                                // [render] remembers a started key
@@ -248,7 +248,7 @@ private:
     void StopRecording(int mode);                                           // [render]
     void RefillSamples(int lo, int hi);                                     // [render]
     void CopySample(int key, int lo, int hi, bool automatic, bool respect); // [render]
-    void CarryOutPendingRecording();                                // [render] step 15, item 1
+    void CarryOutPendingRecording();                                // [render] synced start/stop
     void RecordSubBlock(const float* inL, const float* inR, int n); // [render]
     bool HasOwnSample(int key) const;                               // [render]
     bool IsFreeForRecording(int key) const;                         // [render]

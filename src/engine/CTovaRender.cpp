@@ -40,7 +40,8 @@ OSStatus CTova::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
         return noErr;
     }
 
-    // 1. A new time stamp starts a new cycle: requests from other threads take effect first.
+    // A new time stamp starts a new cycle: requests from other threads take effect first, and
+    // the working copies start from the committed snapshot.
     const bool newCycle = NeedsToRender(timeStamp);
     if (newCycle)
     {
@@ -53,13 +54,11 @@ OSStatus CTova::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
         mBoMotion = mBoMotionSaved;
     }
 
-    // 2 … 6. The speed model's per-call preparation.
     const SpeedPlan plan = PrepareSpeed(newCycle, frames);
 
-    // 7. Erase requests from other threads are completed here.
+    // Erase requests from other threads are completed here.
     if (newCycle) ApplyEraseRequests();
 
-    // 8 … 10.
     float* inL = nullptr;
     float* inR = nullptr;
     float* outL = nullptr;
@@ -67,18 +66,18 @@ OSStatus CTova::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
     if (!PrepareBuffers(ioActionFlags, timeStamp, bus, frames, newCycle, inL, inR, outL, outR))
         return noErr;
 
-    // 11 … 13. The clock.
+    // The clock; "Stop Prior" acts on every call while it is on.
     if (newCycle) FollowTransport();
     StopPrior();
     FollowBeatAndTempo(newCycle, frames);
 
-    // 14.
     double lastBeat = mLastBeat;
     Zero(outL, outR, frames);
     float* const busL = outL;
     float* const busR = outR;
 
-    // 15. Sub-blocks of at most 16 frames.
+    // Sub-blocks of at most 16 frames: parameters, speeds, notes and recording decisions are
+    // taken once per sub-block.
     CVoicer& voicer = mVoicers[bus];
     for (UInt32 remaining = frames; remaining > 0;)
     {
@@ -120,10 +119,8 @@ OSStatus CTova::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
         remaining -= n;
     }
 
-    // 16.
     if (bus == 0) RunReverb(busL, busR, frames);
 
-    // 17.
     Commit(newCycle, lastBeat, plan.bo);
     return noErr;
 }
