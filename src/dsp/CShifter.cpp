@@ -1,8 +1,9 @@
 #include "dsp/CShifter.h"
 
+#include "dsp/CShifterKernel.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdlib>
 #include <numbers>
 
@@ -15,14 +16,29 @@ constexpr int kFineFromRatio = 5;
 // ratio wandering around a step boundary does not keep resizing the line.
 constexpr int kCoarseHysteresis = 2500;
 constexpr int kFineHysteresis = 1000;
-
 // The crossfade from the previous call's last output frame into the new signal: count runs
 // down from fade, so the first frame is exactly the old one.
-inline float Fade(float last, float value, int count, int fade)
+void FadeIn(float* out, float last, int fade)
 {
-    return (last * count + value * (fade - count)) / fade;
+    for (int i = 0; i < fade; ++i)
+    {
+        const int count = fade - i;
+        out[i] = (last * count + out[i] * (fade - count)) / fade;
+    }
 }
 } // namespace
+
+inline double CShifter::WrapHead(double position) const
+{
+    const double size = mSize;
+    if (position >= size)
+    {
+        position -= size;
+        // Only a ratio larger than the active length steps a head more than once around.
+        if (position >= size) position = std::fmod(position, size);
+    }
+    return position;
+}
 
 const CShifter::Table& CShifter::CrossfadeTable()
 {
@@ -55,8 +71,7 @@ void CShifter::Reset()
     mWrite = static_cast<std::int32_t>((mRead + mRead2) * 0.5);
     mLastL = 0.0f;
     mLastR = 0.0f;
-    std::fill_n(mBufferL.begin(), mSize, 0.0f);
-    std::fill_n(mBufferR.begin(), mSize, 0.0f);
+    std::fill_n(mLine.begin(), 2 * (mSize + 1), 0.0f);
     mResetSize = mSize;
 }
 
@@ -85,16 +100,14 @@ void CShifter::SetBufferSize(int frames)
 {
     if (frames == mSize) return;
     const int n = std::clamp(frames, kMinSize, kMaxSize);
-    if (n > mSize)
-    {
-        // The content is not moved: the newly used stretch starts out silent.
-        std::fill(mBufferL.begin() + mSize, mBufferL.begin() + n, 0.0f);
-        std::fill(mBufferR.begin() + mSize, mBufferR.begin() + n, 0.0f);
-    }
+    // The content is not moved: a newly used stretch starts out silent.
+    if (n > mSize) std::fill(mLine.begin() + 2 * mSize, mLine.begin() + 2 * n, 0.0f);
     mRead = std::fmod(mRead, static_cast<double>(n));
     mWrite %= n;
     mRead2 = std::fmod(mRead + n * 0.5, static_cast<double>(n));
     mSize = n;
+    mLine[2 * n] = mLine[0];
+    mLine[2 * n + 1] = mLine[1];
 }
 
 void CShifter::SkipSamples(int frames)
@@ -119,66 +132,68 @@ int CShifter::GetSamples(const float* inLeft, const float* inRight, float* outLe
     return frames;
 }
 
-double CShifter::WrapHead(double position) const
+int CShifter::FramesClearOfWriter(int frames) const
 {
-    const double size = mSize;
-    if (position >= size)
+    // Over n frames a head reads from its integer position up to (n - 1) * ratio + 2 frames
+    // further on (the frame one on of a position that rounding may have carried up).  With a
+    // frame of margin, that stretch must lie clear of the frames written after the first:
+    // writer offsets 1 ... n - 1, and again one lap later.
+    for (const double head : {mRead, mRead2})
     {
-        position -= size;
-        // Only a ratio larger than the active length steps a head more than once around.
-        if (position >= size) position = std::fmod(position, size);
+        int ahead = static_cast<int>(head) - mWrite;
+        if (ahead < 0) ahead += mSize;
+        frames = std::min(frames, ahead - 1);
+        // (n - 1) * ratio <= room keeps the stretch below offset mSize + 1.
+        const int room = mSize - 4 - ahead;
+        if (room < 0) return 1;
+        if (room / mShift < frames - 1) frames = static_cast<int>(room / mShift) + 1;
     }
-    return position;
+    return std::max(frames, 1);
+}
+
+void CShifter::WriteFrames(const float* inLeft, const float* inRight, int frames)
+{
+    int write = mWrite;
+    int done = 0;
+    while (done < frames)
+    {
+        const int n = std::min(frames - done, mSize - write);
+        float* const line = mLine.data() + 2 * write;
+        for (int i = 0; i < n; ++i)
+        {
+            line[2 * i] = inLeft[done + i];
+            line[2 * i + 1] = inRight[done + i];
+        }
+        if (write == 0)
+        {
+            mLine[2 * mSize] = inLeft[done];
+            mLine[2 * mSize + 1] = inRight[done];
+        }
+        done += n;
+        write += n;
+        if (write >= mSize) write = 0;
+    }
+    mWrite = write;
 }
 
 void CShifter::RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                          int frames)
 {
     const int fade = mLastShift != 1.0 ? std::min(frames, kMaxFade) : 0;
-    const float lastL = mLastL;
-    const float lastR = mLastR;
-    int count = fade;
-    int write = mWrite;
-    for (int i = 0; i < frames; ++i)
-    {
-        const float left = inLeft[i];
-        const float right = inRight[i];
-        mBufferL[write] = left;
-        mBufferR[write] = right;
-        if (count <= 0)
-        {
-            outLeft[i] = left;
-            outRight[i] = right;
-        }
-        else
-        {
-            outLeft[i] = Fade(lastL, left, count, fade);
-            outRight[i] = Fade(lastR, right, count, fade);
-            --count;
-        }
-        if (++write >= mSize) write = 0;
-    }
-    mWrite = write;
+    WriteFrames(inLeft, inRight, frames);
+    if (outLeft != inLeft) std::copy_n(inLeft, frames, outLeft);
+    if (outRight != inRight) std::copy_n(inRight, frames, outRight);
+    FadeIn(outLeft, mLastL, fade);
+    FadeIn(outRight, mLastR, fade);
 }
 
 void CShifter::RunShifting(const float* inLeft, const float* inRight, float* outLeft,
                            float* outRight, int frames)
 {
-    const Table& table = CrossfadeTable();
     const double size = mSize;
     const float half = static_cast<float>(size * 0.5);
-    const float invHalf = 1.0f / half;
-
-    // The weight of the second head, from the first head's distance behind the write position:
-    // 0 at half a buffer, 1 when the first head meets the write position.
-    const auto weight = [&](double write, double head)
-    {
-        double d = write - head;
-        if (d < 0.0) d += size;
-        const auto index = static_cast<int>(std::abs(d - half) * invHalf * kMaxSize);
-        // d = 0 exactly gives kMaxSize, one past the table.
-        return table[static_cast<std::size_t>(std::min(index, kMaxSize - 1))];
-    };
+    const CShifterKernel::Geometry geometry{
+        mLine.data(), CrossfadeTable().data(), mSize, size, half, 1.0f / half};
 
     mRead2 = WrapHead(mRead + size * 0.5);
     int fade = 0;
@@ -191,55 +206,34 @@ void CShifter::RunShifting(const float* inLeft, const float* inRight, float* out
         fade = std::min(frames, kMaxFade);
     }
 
-    const float lastL = mLastL;
-    const float lastR = mLastR;
-    double read = mRead;
-    double read2 = mRead2;
-    int write = mWrite;
-    int count = fade;
-    for (int i = 0; i < frames; ++i)
+    CShifterKernel::HeadRun run;
+    int done = 0;
+    while (done < frames)
     {
-        const float inL = inLeft[i];
-        const float inR = inRight[i];
-        mBufferL[write] = inL;
-        mBufferR[write] = inR;
-        if (++write >= mSize) write = 0;
-        const double w = write;
-
-        const float g = weight(w, read);
-        const auto a1 = static_cast<std::size_t>(read);
-        const auto a2 = static_cast<std::size_t>(read2);
-        const float aL = mBufferL[a1] * (1.0f - g) + mBufferL[a2] * g;
-        const float aR = mBufferR[a1] * (1.0f - g) + mBufferR[a2] * g;
-
-        // The same one frame further on, for the interpolation between the two.
-        const double r1 = WrapHead(read + 1.0);
-        const double r2 = WrapHead(read2 + 1.0);
-        const float g1 = weight(w, r1);
-        const auto b1 = static_cast<std::size_t>(r1);
-        const auto b2 = static_cast<std::size_t>(r2);
-        const float bL = mBufferL[b1] * (1.0f - g1) + mBufferL[b2] * g1;
-        const float bR = mBufferR[b1] * (1.0f - g1) + mBufferR[b2] * g1;
-
-        const double f = r1 - static_cast<double>(b1);
-        const auto shiftedL = static_cast<float>(aL + f * (bL - aL));
-        const auto shiftedR = static_cast<float>(aR + f * (bR - aR));
-        if (count <= 0)
+        // A chunk is written whole before it is read, so it ends before a head would read a
+        // frame that the chunk writes after the head's own frame; a single frame always can.
+        run.frames = FramesClearOfWriter(std::min(CShifterKernel::kChunkFrames, frames - done));
+        run.write = mWrite;
+        WriteFrames(inLeft + done, inRight + done, run.frames);
+        double read = mRead;
+        double read2 = mRead2;
+        for (int i = 0; i < run.frames; ++i)
         {
-            outLeft[i] = shiftedL;
-            outRight[i] = shiftedR;
+            run.read[i] = read;
+            run.read2[i] = read2;
+            read = WrapHead(read + mShift);
+            read2 = WrapHead(read2 + mShift);
         }
-        else
+        mRead = read;
+        mRead2 = read2;
+        for (int i = run.frames; i % CShifterKernel::kLanes != 0; ++i)
         {
-            outLeft[i] = Fade(lastL, shiftedL, count, fade);
-            outRight[i] = Fade(lastR, shiftedR, count, fade);
-            --count;
+            run.read[i] = run.read[i - 1];
+            run.read2[i] = run.read2[i - 1];
         }
-
-        read = WrapHead(read + mShift);
-        read2 = WrapHead(read2 + mShift);
+        CShifterKernel::Shift(geometry, run, outLeft + done, outRight + done);
+        done += run.frames;
     }
-    mRead = read;
-    mRead2 = read2;
-    mWrite = write;
+    FadeIn(outLeft, mLastL, fade);
+    FadeIn(outRight, mLastR, fade);
 }

@@ -46,6 +46,11 @@ public:
 private:
     // Brings a head that stepped past the end of the active length back into it. [render]
     double WrapHead(double position) const;
+    // How many of the next `frames` frames (at least one) can be written before any of them is
+    // read, because no head reads a frame that the run writes after the head's own. [render]
+    int FramesClearOfWriter(int frames) const;
+    // Writes input frames into the delay line at the write position and advances it. [render]
+    void WriteFrames(const float* inLeft, const float* inRight, int frames);
     // The two modes of GetSamples. [render]
     void RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                    int frames);
@@ -53,8 +58,10 @@ private:
                      int frames);
 
     double mShift = 1.0;
-    std::array<float, kMaxSize> mBufferL{};
-    std::array<float, kMaxSize> mBufferR{};
+    // Both delay lines in one, left and right of a frame side by side, followed by a copy of
+    // frame 0 just past the active length: one read fetches a frame and the next of both
+    // channels, also across the wrap.
+    std::array<float, 2 * (kMaxSize + 1)> mLine{};
     double mRead = 0.0;
     double mRead2 = kBaseSize / 2;
     std::int32_t mWrite = kBaseSize / 4;

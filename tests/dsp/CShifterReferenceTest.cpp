@@ -2,6 +2,7 @@
 // workloads of ratios, lengths, skips, resets and block sizes, every output float compared bit
 // for bit.
 #include "dsp/CShifter.h"
+#include "dsp/CSimdPath.h"
 #include "dsp/reference/BitExact.h"
 #include "dsp/reference/CShifter.h"
 
@@ -113,18 +114,22 @@ void RunWorkload(std::uint32_t seed, int blocks)
         ASSERT_EQ(fast->ResetSize(), slow->ResetSize());
     }
 }
-} // namespace
-
-TEST(CShifterReference, RandomWorkloadsMatchBitForBit)
+// Runs a check on the kernels the processor offers and again on the portable ones.
+template <typename Check> void OnBothPaths(Check check)
 {
-    for (std::uint32_t seed = 1; seed <= 6; ++seed)
-        RunWorkload(seed, 3000);
+    for (const bool portable : {false, true})
+    {
+        SCOPED_TRACE(portable ? "portable kernels" : "kernels the processor offers");
+        CSimdPath::ForcePortable(portable);
+        check();
+    }
+    CSimdPath::ForcePortable(false);
 }
 
-TEST(CShifterReference, LongSteadyShiftsMatchBitForBit)
+// Heads crossing the writer many times at the ratios the voices use most, without the
+// disturbance of resets: every relative position of heads and writer comes up.
+void RunSteady()
 {
-    // Hours of heads crossing the writer at the ratios the voices use most, without the
-    // disturbance of resets: every relative position of heads and writer comes up.
     for (const double ratio : {1.26, 0.5, 1.0 / 1.26, 2.0, 3.7, 7.5})
     {
         SCOPED_TRACE(ratio);
@@ -143,4 +148,21 @@ TEST(CShifterReference, LongSteadyShiftsMatchBitForBit)
             ASSERT_TRUE(reference::SameBits(fastR.data(), slowR.data(), 16)) << "block " << b;
         }
     }
+}
+
+} // namespace
+
+TEST(CShifterReference, RandomWorkloadsMatchBitForBit)
+{
+    OnBothPaths(
+        []
+        {
+            for (std::uint32_t seed = 1; seed <= 6; ++seed)
+                RunWorkload(seed, 3000);
+        });
+}
+
+TEST(CShifterReference, LongSteadyShiftsMatchBitForBit)
+{
+    OnBothPaths([] { RunSteady(); });
 }
