@@ -20,6 +20,7 @@ LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool
         mFeatures.push_back(&feature);
     mFeatures.push_back(nullptr);
     lv2_atom_forge_init(&mForge, &mMap);
+    mChunk = Map(LV2_ATOM__Chunk);
 
     mWorld = lilv_world_new();
     const std::string dir = bundleDir.ends_with('/') ? bundleDir : bundleDir + "/";
@@ -214,13 +215,17 @@ void LilvTestHost::SetPath(std::uint32_t frame, const std::string& property,
     lv2_atom_forge_pop(&mForge, &object);
 }
 
-void LilvTestHost::Run(std::uint32_t frames)
+void LilvTestHost::Cycle(std::uint32_t frames)
 {
     lv2_atom_forge_pop(&mForge, &mSequence);
     auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(mNotifyBuffer.data());
-    notify->atom.type = Map(LV2_ATOM__Chunk);
+    notify->atom.type = mChunk;
     notify->atom.size = kAtomBufferSize - sizeof(LV2_Atom);
     lilv_instance_run(mInstance, frames);
+}
+
+void LilvTestHost::AfterCycle()
+{
     ReadNotify();
     // The worker's turn, then its answers, before the next cycle.
     std::vector<std::vector<std::uint8_t>> jobs;

@@ -74,7 +74,11 @@ public:
     void SetPath(std::uint32_t frame, const std::string& property, const std::string& path);
 
     // Runs frames (at most the buffers' size), then the worker's jobs and their responses.
-    void Run(std::uint32_t frames);
+    void Run(std::uint32_t frames) { Cycle(frames), AfterCycle(); }
+    // The two halves of Run: only the plug-in's run() (nothing of the host allocates), then
+    // the notify port, the worker and a fresh control sequence.
+    void Cycle(std::uint32_t frames);
+    void AfterCycle();
     const std::vector<Notification>& Notifications() const { return mNotifications; }
 
     // Saves the instance's state into dir (its files too: state:makePath) and restores one.
@@ -107,6 +111,7 @@ private:
     std::string mPluginURI;
     std::map<std::string, LV2_URID> mURIDs;
     std::vector<std::string> mURIs;
+    LV2_URID mChunk = 0;
     LV2_URID_Map mMap{};
     LV2_URID_Unmap mUnmap{};
     LV2_Worker_Schedule mSchedule{};

@@ -1,0 +1,76 @@
+// The plug-in's run() must not touch the heap: MIDI, positions, parameter traffic, reports and
+// feedback notes included. This program replaces the global allocation functions to count
+// the allocations made meanwhile (the library shares the program's operator new).
+
+#include "LV2TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace
+{
+std::atomic<bool> gCounting{false};
+std::atomic<int> gAllocations{0};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace
+{
+// Sends a cycle's worth of traffic, then counts the allocations of run() alone.
+int AllocationsOfABusyCycle(LilvTestHost& host, std::uint32_t cycle)
+{
+    Rolling(host, 3, 120, cycle, 0.5);
+    host.Midi(5, {0x90, 60, 100});
+    host.Midi(2500, {0x80, 60, 0});
+    host.Midi(3000, {0xB0, 7, static_cast<std::uint8_t>(cycle % 128)});
+    host.Get(4000, std::nullopt);
+    host.Control(host.PluginURI().ends_with("test") ? "gain" : "tape_speed") =
+        static_cast<float>(cycle % 2);
+    gAllocations = 0;
+    gCounting = true;
+    host.Cycle(4096);
+    gCounting = false;
+    host.AfterCycle();
+    return gAllocations.load();
+}
+} // namespace
+
+TEST(LV2NoAllocation, RunOfTheWrapperAroundTheTestComponent)
+{
+    LilvTestHost host(TEST_BUNDLE, kRate);
+    ASSERT_TRUE(host.Ok());
+    for (std::uint32_t cycle = 0; cycle < 8; ++cycle)
+    {
+        SCOPED_TRACE(cycle);
+        EXPECT_EQ(AllocationsOfABusyCycle(host, cycle), 0);
+    }
+}
+
+TEST(LV2NoAllocation, RunOfTova)
+{
+    LilvTestHost host(TOVA_BUNDLE, kRate);
+    ASSERT_TRUE(host.Ok());
+    for (std::uint32_t cycle = 0; cycle < 8; ++cycle)
+    {
+        SCOPED_TRACE(cycle);
+        EXPECT_EQ(AllocationsOfABusyCycle(host, cycle), 0);
+    }
+}
