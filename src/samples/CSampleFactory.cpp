@@ -4,12 +4,18 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace
 {
 // Frames past the capacity that belong to no sample.
 constexpr int32_t kSlackFrames = 16;
 // Frames faded at each end of a finished recording.
 constexpr int32_t kSmoothFrames = 50;
+
+// Frames of forward playback whose positions are laid out before they are read: the position
+// recurrence is the only sequential part.
+constexpr int kRunFrames = 16;
 
 void ClearFrames(float* left, float* right, int from, int to)
 {
@@ -18,6 +24,56 @@ void ClearFrames(float* left, float* right, int from, int to)
         left[i] = 0.0f;
         right[i] = 0.0f;
     }
+}
+
+// One frame read at `position` (whose integer part is p) and blended towards its partner q.
+inline void ReadFrame(const float* L, const float* R, double position, int32_t p, int32_t q,
+                      float* left, float* right)
+{
+    const float f = static_cast<float>(position - p);
+    *left = L[p] + f * (L[q] - L[p]);
+    *right = R[p] + f * (R[q] - R[p]);
+}
+
+// [x[p] x[p + 1]] of four frames, as [x[p0] x[p1] x[p2] x[p3]] and the partners likewise.
+inline void ReadPairs(const float* x, const int32_t* p, __m128& at, __m128& next)
+{
+    const auto pair = [x](int32_t i)
+    { return _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(x + i)); };
+    const __m128 p01 = _mm_unpacklo_ps(pair(p[0]), pair(p[1])); // [x0 x1 y0 y1]
+    const __m128 p23 = _mm_unpacklo_ps(pair(p[2]), pair(p[3]));
+    at = _mm_movelh_ps(p01, p23);
+    next = _mm_movehl_ps(p23, p01);
+}
+
+// Forward playback of `frames` laid-out positions of a sample ending at `last`: four frames at
+// a time whose partners are the frames after them, one at a time where the sample wraps.
+void ReadForward(const float* L, const float* R, const double* position, const int32_t* p,
+                 int frames, int32_t last, int32_t wrap, float* left, float* right)
+{
+    int i = 0;
+    for (; i + 4 <= frames; i += 4)
+    {
+        const __m128i index = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(index, _mm_set1_epi32(last))) == 0)
+        {
+            const __m128 f = _mm_movelh_ps(
+                _mm_cvtpd_ps(_mm_sub_pd(_mm_loadu_pd(position + i), _mm_cvtepi32_pd(index))),
+                _mm_cvtpd_ps(_mm_sub_pd(_mm_loadu_pd(position + i + 2),
+                                        _mm_cvtepi32_pd(_mm_shuffle_epi32(index, 0xee)))));
+            __m128 at;
+            __m128 next;
+            ReadPairs(L, p + i, at, next);
+            _mm_storeu_ps(left + i, _mm_add_ps(at, _mm_mul_ps(f, _mm_sub_ps(next, at))));
+            ReadPairs(R, p + i, at, next);
+            _mm_storeu_ps(right + i, _mm_add_ps(at, _mm_mul_ps(f, _mm_sub_ps(next, at))));
+            continue;
+        }
+        for (int k = i; k < i + 4; ++k)
+            ReadFrame(L, R, position[k], p[k], p[k] < last ? p[k] + 1 : wrap, left + k, right + k);
+    }
+    for (; i < frames; ++i)
+        ReadFrame(L, R, position[i], p[i], p[i] < last ? p[i] + 1 : wrap, left + i, right + i);
 }
 } // namespace
 
@@ -214,24 +270,39 @@ double CSampleFactory::GetSamples(CSample* sample, double position, float* left,
     // partner q stay inside the sample.
     if (rate > 0.0)
     {
-        for (int i = 0; i < frames; ++i)
+        // The partner of the last frame: the first when looping, else the last itself.
+        const int32_t wrap = looping ? start : last;
+        double at[kRunFrames];
+        int32_t index[kRunFrames];
+        int done = 0;
+        while (done < frames)
         {
-            const int32_t p = static_cast<int32_t>(position);
-            int32_t q = p + 1;
-            if (q > last) q = looping ? p - size + 1 : p;
-            const float f = static_cast<float>(position - p);
-            left[i] = L[p] + f * (L[q] - L[p]);
-            right[i] = R[p] + f * (R[q] - R[p]);
-            position += rate;
-            if (position >= end)
+            const int run = std::min(kRunFrames, frames - done);
+            int laid = 0;
+            bool ended = false;
+            while (laid < run && !ended)
             {
-                if (!looping)
+                at[laid] = position;
+                index[laid] = static_cast<int32_t>(position);
+                ++laid;
+                position += rate;
+                if (position >= end)
                 {
-                    ClearFrames(left, right, i + 1, frames);
-                    return -1.0;
+                    if (!looping)
+                    {
+                        ended = true;
+                        continue;
+                    }
+                    position -= size;
+                    if (position >= end) position = WrapInto(*sample, position);
                 }
-                position -= size;
-                if (position >= end) position = WrapInto(*sample, position);
+            }
+            ReadForward(L, R, at, index, laid, last, wrap, left + done, right + done);
+            done += laid;
+            if (ended)
+            {
+                ClearFrames(left, right, done, frames);
+                return -1.0;
             }
         }
         return position;
