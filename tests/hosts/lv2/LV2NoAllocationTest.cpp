@@ -14,20 +14,52 @@ namespace
 {
 std::atomic<bool> gCounting{false};
 std::atomic<int> gAllocations{0};
-} // namespace
 
-void* operator new(std::size_t size)
+void* Allocate(std::size_t size)
 {
     if (gCounting.load(std::memory_order_relaxed))
         gAllocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try
+    {
+        return Allocate(size);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
 void operator delete(void* p) noexcept
 {
     std::free(p);
 }
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
 {
     std::free(p);
 }
