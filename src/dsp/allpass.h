@@ -21,6 +21,9 @@ public:
         if (++index >= length) index = 0;
         return delayed - input;
     }
+    // process() over a run of frames in place, the same frame by frame but several at once
+    // where the delay line does not wrap. [render]
+    void processBlock(float* frames, int count);
 
 private:
     static constexpr float kFeedback = 0.5f;

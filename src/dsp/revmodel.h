@@ -7,6 +7,10 @@
 // The delay lengths are fixed frame counts, whatever the sample rate, and every delay line
 // lives inside the object: nothing allocates after construction.  The object points into
 // itself, so it cannot be copied.
+//
+// The network runs in blocks: the combs of both channels side by side, four frames at a time,
+// then each allpass over the whole block, with the same operations in the same order as frame
+// by frame.  Delay lines handed to setbufferComb must not overlap.
 
 #include "dsp/allpass.h"
 
@@ -63,6 +67,16 @@ private:
         std::int32_t length = 0;
         std::int32_t index = 0;
     };
+
+    // Frames processed together: the comb and allpass stages each run over them in turn.
+    static constexpr int kBlockFrames = 64;
+
+    // How many frames (at most kBlockFrames) the combs run before the first of them wraps.
+    // [render]
+    int FramesBeforeCombWrap() const;
+    // Runs the 16 combs over frames of the mono feed x, none of them wrapping, and gives each
+    // channel's sum of comb outputs. [render]
+    void RunCombs(const float* x, int frames, float* sumLeft, float* sumRight);
 
     static constexpr std::array<int, kCombs> kCombLengths = {1116, 1188, 1277, 1356,
                                                              1422, 1491, 1557, 1617};
