@@ -25,6 +25,7 @@ CTova::CTova(ComponentInstanceRecord* instance)
     SetMaxFramesPerSlice(kMaxFramesPerSlice);
     // Decided once per process, here rather than on the render thread.
     CHostCheck::TransportStateProcIsSafe();
+    OpenMIDIFeedback();
     // Straight into the frame: no side effects, no notifications, so the reverb keeps its own
     // construction settings until a reverb parameter is set.
     for (AudioUnitParameterID id = 0; id < kTovaParam_Count; ++id)
@@ -35,6 +36,7 @@ CTova::CTova(ComponentInstanceRecord* instance)
 
 CTova::~CTova()
 {
+    CloseMIDIFeedback();
     // The keys' samples live in the pool, which goes first: drop them without releasing.
     for (CKeyInfo& key : mKeys)
         key.Reset();

@@ -7,8 +7,9 @@
 // engine/CTovaRender.cpp (the render cycle), engine/CTovaSpeed.cpp (tape, scratch and scrub
 // speed), engine/CTovaSync.cpp (clock and synchronised starts and stops),
 // engine/CTovaRecording.cpp (recording and spreading samples over keys),
-// engine/CTovaCommands.cpp (hand-offs to the render thread), engine/CTovaMidi.cpp (notes) and
-// params/CTovaParameters.cpp (parameter table and side effects).
+// engine/CTovaCommands.cpp (hand-offs to the render thread), engine/CTovaMidi.cpp (notes and
+// what a key press does), engine/CTovaLearn.cpp (MIDI learn, learned controls, haptic feedback)
+// and params/CTovaParameters.cpp (parameter table and side effects).
 //
 // Threads. The host renders on one thread and calls everything else (parameters, properties,
 // state, MIDI) from others, without locks around the plug-in. Plain stores into engine fields
@@ -43,6 +44,7 @@
 #include "params/TovaParameterIDs.h"
 #include "params/frame/AUMIDIEffectBase.h"
 #include "platform/CABoundedQueue.h"
+#include "platform/CoreMIDI.h"
 #include "samples/CADSR.h"
 #include "samples/CKeyInfo.h"
 
@@ -69,6 +71,9 @@ public:
     static constexpr UInt32 kSubBlockFrames = 16;
     static constexpr int kMaxHeldNotes = 128;
     static constexpr int kNumReverbSettings = 5;
+    // Learn tables: one entry per note or controller, entry 128 for the pitch wheel.
+    static constexpr int kLearnSlots = 129;
+    static constexpr int kPitchWheelSlot = 128;
 
     // The parameter table: rows 0 … 34 describe the parameters, row 35 is the "LAST" sentinel.
     static const AudioUnitParameterInfo s_asParInfo[kTovaParam_Count + 1];
@@ -145,6 +150,16 @@ public:
                            UInt32 offsetSampleFrame) override;
     OSStatus HandleAllNotesOff(UInt8 channel) override;
     OSStatus HandleAllSoundOff(UInt8 channel) override;
+    // [midi] Learn binding and learned control of parameters (CTovaLearn.cpp).
+    OSStatus HandleControlChange(UInt8 channel, UInt8 controller, UInt8 value,
+                                 UInt32 offsetSampleFrame) override;
+    OSStatus HandlePitchWheel(UInt8 channel, UInt8 lsb, UInt8 msb,
+                              UInt32 offsetSampleFrame) override;
+
+    // [ui] Puts the default bindings into the learn tables shared by every instance: nothing
+    // but notes 48, 49 and 50 on "Recording", "Erasing" and "Copying", every controller
+    // relative. The tables start out so when the program is loaded.
+    static void SetLearnDefaults();
 
 protected:
     // [render] The note scheduler delivers queued notes here.
@@ -256,7 +271,37 @@ private:
     void RequestStop();                                             // [render]
     void DiscardRecording(); // [render] "Stop Prior" while recording
 
+    // ---- Key actions of delivered notes (CTovaMidi.cpp) ----
+    void AssignImport(int key);            // [render] the waiting import goes to the key
+    void EraseKey(int key);                // [render] "Erasing"
+    void CopyFromSource(int key);          // [render] "Copying"
+    void PlayKey(int key, float velocity); // [render] held notes, legato, start
+    void ReleaseKey(int key);              // [render] note off of a key that plays
+    void BendLegatoKey(int key);           // [render] towards key, in semitones
+
+    // ---- MIDI learn and feedback (CTovaLearn.cpp) ----
+    // [midi] The parameter a learn-table entry names, or −1 when it names none of ours.
+    static int BoundParameter(const std::atomic<SInt16>& entry);
+    // [midi] Binds the entry to the armed parameter, or unbinds it when it already names that
+    // parameter; false when nothing is armed. Disarms learn.
+    bool LearnInto(std::atomic<SInt16>& entry);
+    // [midi] Moves a learned parameter; value in steps of 1/128 of its linear range.
+    void SetLearnedParameter(int id, int value, int defaultStep);
+    // [midi] The parameter's value as a step of 1/128 of its linear range, rounded.
+    int LinearStep(int id, AudioUnitParameterValue value);
+    // [midi] A note on now and its note off 50 ms later on the feedback source.
+    void SendFeedbackPair(Byte note);
+    void OpenMIDIFeedback();  // [ui] client, source and the "Haptic" preference
+    void CloseMIDIFeedback(); // [ui]
+
+    // ---- Learn tables, shared by every instance of the process ----
+    static std::array<std::atomic<SInt16>, kLearnSlots> mMIDICC;
+    static std::array<std::atomic<SInt32>, kLearnSlots> mMIDICCIncremental;
+    static std::array<std::atomic<SInt16>, kLearnSlots> mMIDINote;
+
     // ---- Data model, in the original declaration order ----
+    // Armed by the learn property on a control thread, taken by the MIDI handlers.
+    std::atomic<SInt16> mLearnParam{-1};
     std::atomic<SInt32> mStopped{0};
     double mTapeSpeed = 1.0;
     double mTapeSpeedSaved = 1.0;
@@ -295,6 +340,10 @@ private:
     SInt32 mHeldCount = 0;
     SInt32 mFreezeState = 3;
     revmodel mReverb;
+    // Haptic feedback: set in the constructor, read by the MIDI handlers.
+    MIDIClientRef mMIDIClient = 0;
+    MIDIEndpointRef mMIDISource = 0;
+    SInt32 mHaptic = 0;
 
     // ---- Added for the thread hand-offs and the shifter tail ----
     AUElement* mGlobals; // the global element, which exists from the frame's constructor on
