@@ -1,9 +1,10 @@
 #include "hosts/render/RenderCommand.h"
 
+#include "hosts/common/UnitCustomProperties.h"
+#include "hosts/common/UnitParameters.h"
+#include "hosts/common/UnitStateFile.h"
 #include "hosts/render/AudioFileWriter.h"
 #include "hosts/render/ProgressBar.h"
-#include "hosts/render/UnitParameters.h"
-#include "platform/cf/PropertyListFile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,12 +27,6 @@ std::string Seconds(double seconds)
     char text[32];
     std::snprintf(text, sizeof text, "%.3f s", seconds);
     return text;
-}
-
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 } // namespace
 
@@ -173,14 +168,8 @@ bool RenderCommand::RestoreState()
 {
     std::string error;
     if (!mHost->Prepare(error)) return Fail(RenderOptions::kExitRuntimeError, error);
-    if (!mOptions.stateIn) return true;
-    CFType state;
-    if (!PropertyListFile::Read(*mOptions.stateIn, state, error))
+    if (mOptions.stateIn && !UnitStateFile::Restore(mUnit, *mOptions.stateIn, error))
         return FailFile(*mOptions.stateIn, error);
-    const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_ClassInfo,
-                                                 kAudioUnitScope_Global, 0, &state, sizeof state);
-    if (status != noErr)
-        return FailFile(*mOptions.stateIn, "the component refused this state" + Status(status));
     return true;
 }
 
@@ -189,10 +178,12 @@ bool RenderCommand::ImportFiles()
     for (const RenderOptions::Import& import : mOptions.imports)
     {
         // The data is the path's bytes; the terminating zero follows them in memory.
-        const OSStatus status = AudioUnitSetProperty(
-            mUnit, import.withTempo ? kImportWithTempoProperty : kImportProperty,
-            kAudioUnitScope_Global, 0, import.path.c_str(),
-            static_cast<UInt32>(import.path.size()));
+        const OSStatus status =
+            AudioUnitSetProperty(mUnit,
+                                 import.withTempo ? UnitCustomProperties::kImportWithTempo
+                                                  : UnitCustomProperties::kImport,
+                                 kAudioUnitScope_Global, 0, import.path.c_str(),
+                                 static_cast<UInt32>(import.path.size()));
         if (status != noErr)
             return FailFile(import.path, "the component could not import it" + Status(status));
     }
@@ -251,17 +242,10 @@ bool RenderCommand::SaveState()
 {
     if (!mOptions.stateOut) return true;
     CFType state;
-    UInt32 size = sizeof state;
-    const OSStatus status = AudioUnitGetProperty(mUnit, kAudioUnitProperty_ClassInfo,
-                                                 kAudioUnitScope_Global, 0, &state, &size);
-    if (status != noErr)
-        return Fail(RenderOptions::kExitRuntimeError,
-                    "the component did not hand over its state" + Status(status));
     std::string error;
-    const PropertyListFormat format = EndsWith(*mOptions.stateOut, ".bplist")
-                                          ? PropertyListFormat::Binary
-                                          : PropertyListFormat::XML;
-    if (!PropertyListFile::Write(*mOptions.stateOut, state, format, error))
+    if (!UnitStateFile::Capture(mUnit, state, error))
+        return Fail(RenderOptions::kExitRuntimeError, error);
+    if (!UnitStateFile::Write(*mOptions.stateOut, state, error))
         return FailFile(*mOptions.stateOut, error);
     return true;
 }

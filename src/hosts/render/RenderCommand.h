@@ -18,11 +18,6 @@
 class RenderCommand
 {
 public:
-    // The properties through which a component takes an audio file to import; the data is
-    // the file's path.
-    static constexpr AudioUnitPropertyID kImportWithTempoProperty = 64003;
-    static constexpr AudioUnitPropertyID kImportProperty = 64004;
-
     explicit RenderCommand(const AudioComponentRegistration& component);
     ~RenderCommand();
     RenderCommand(const RenderCommand&) = delete;

@@ -1,4 +1,4 @@
-#include "hosts/render/UnitParameters.h"
+#include "hosts/common/UnitParameters.h"
 #include "RenderTestComponent.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +79,17 @@ TEST_F(UnitParametersTest, RefusalsSayWhy)
     EXPECT_EQ("'Sync' takes a number from 0 to 2 or one of 'No Sync', 'To Beat', 'To Bar', not "
               "'to bar'",
               Resolve("Sync", "to bar").error);
+}
+
+TEST_F(UnitParametersTest, LookupByNameOrId)
+{
+    AudioUnitParameterID id = 99;
+    std::string error;
+    EXPECT_TRUE(mParameters.Lookup("Back In Time", id, error));
+    EXPECT_EQ(3u, id);
+    EXPECT_TRUE(mParameters.Lookup("2", id, error));
+    EXPECT_EQ(2u, id);
+    EXPECT_FALSE(mParameters.Lookup("back in time", id, error));
+    EXPECT_EQ("unknown parameter 'back in time' (did you mean 'Back In Time'?)", error);
+    EXPECT_EQ(2u, id) << "a failed lookup leaves the id alone";
 }

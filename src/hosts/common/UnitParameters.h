@@ -15,6 +15,10 @@ public:
     // of those that have them; false (with a message) when the unit does not answer.
     bool Load(AudioUnit unit, std::string& error);
 
+    // [any] A parameter's id from its exact name or its id written as a number; false with a
+    // message for the user (naming a parameter that differs only in case) when there is none.
+    bool Lookup(const std::string& name, AudioUnitParameterID& outID, std::string& error) const;
+
     // [any] NAME=VALUE into an id and a value; false with a message for the user when the
     // name is unknown or the value is neither a value string nor a number in range. A value
     // string wins over a number spelled the same way, because that is what the unit shows.

@@ -1,4 +1,4 @@
-#include "hosts/render/UnitParameters.h"
+#include "hosts/common/UnitParameters.h"
 
 #include "platform/AudioUnitProperties.h"
 #include "platform/cf/CFType.h"
@@ -100,6 +100,15 @@ const UnitParameters::Parameter* UnitParameters::Find(const std::string& name,
         if (SameIgnoringCase(parameter.name, name))
             error += " (did you mean '" + parameter.name + "'?)";
     return nullptr;
+}
+
+bool UnitParameters::Lookup(const std::string& name, AudioUnitParameterID& outID,
+                            std::string& error) const
+{
+    const Parameter* parameter = Find(name, error);
+    if (parameter == nullptr) return false;
+    outID = parameter->id;
+    return true;
 }
 
 bool UnitParameters::Resolve(const std::string& name, const std::string& value,

@@ -1,0 +1,72 @@
+#include "hosts/common/UnitStateFile.h"
+#include "RenderTestComponent.h"
+#include "RenderTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class UnitStateFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(noErr, AudioComponentInstanceNew(&kRenderTestComponent, &mUnit));
+    }
+    void TearDown() override { AudioComponentInstanceDispose(mUnit); }
+
+    AudioUnitParameterValue Gain() const
+    {
+        AudioUnitParameterValue value = 0;
+        AudioUnitGetParameter(mUnit, 0, kAudioUnitScope_Global, 0, &value);
+        return value;
+    }
+    void SetGain(AudioUnitParameterValue value)
+    {
+        ASSERT_EQ(noErr, AudioUnitSetParameter(mUnit, 0, kAudioUnitScope_Global, 0, value, 0));
+    }
+
+    AudioUnit mUnit = nullptr;
+};
+} // namespace
+
+TEST_F(UnitStateFileTest, RoundTripInTheFormTheNameAsksFor)
+{
+    for (const char* name : {"state.bplist", "state.plist", "state.bplist.xml"})
+    {
+        SCOPED_TRACE(name);
+        const std::string path = ScratchPath(name);
+        SetGain(0.25f);
+        CFType state;
+        std::string error;
+        ASSERT_TRUE(UnitStateFile::Capture(mUnit, state, error)) << error;
+        ASSERT_TRUE(UnitStateFile::Write(path, state, error)) << error;
+        const bool binary = std::string(name).ends_with(".bplist");
+        EXPECT_EQ(binary ? "bplist00" : "<?xml ve", Slurp(path).substr(0, 8));
+
+        SetGain(1.5f);
+        ASSERT_TRUE(UnitStateFile::Restore(mUnit, path, error)) << error;
+        EXPECT_EQ(0.25f, Gain());
+    }
+}
+
+TEST_F(UnitStateFileTest, RefusalsLeaveTheUnitAsItWas)
+{
+    SetGain(0.75f);
+    std::string error;
+    EXPECT_FALSE(UnitStateFile::Restore(mUnit, ScratchPath("missing.plist"), error));
+    EXPECT_NE(std::string::npos, error.find("missing.plist")) << error;
+
+    const std::string garbage = ScratchPath("garbage.plist");
+    WriteFile(garbage, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'l', 'i', 's', 't'});
+    error.clear();
+    EXPECT_FALSE(UnitStateFile::Restore(mUnit, garbage, error));
+    EXPECT_FALSE(error.empty());
+
+    // A well-formed property list that is no class-info state of this component.
+    const std::string foreign = ScratchPath("foreign.plist");
+    ASSERT_TRUE(UnitStateFile::Write(foreign, CFType::Array(), error)) << error;
+    EXPECT_FALSE(UnitStateFile::Restore(mUnit, foreign, error));
+    EXPECT_EQ(0u, error.find("the component refused this state (status ")) << error;
+    EXPECT_EQ(0.75f, Gain());
+}
