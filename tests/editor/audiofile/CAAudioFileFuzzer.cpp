@@ -1,0 +1,40 @@
+// Arbitrary bytes as an audio file: the reader either decodes them or throws a CAXException;
+// it never crashes, reads out of bounds or leaks.
+
+#include "editor/audiofile/CAAudioFileImport.h"
+#include "editor/audiofile/CAXException.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace
+{
+// The reader opens files by path, so each input goes through one file of this process.
+const std::string& InputPath()
+{
+    static const std::string path = "/tmp/tova-audiofile-fuzz-" + std::to_string(::getpid());
+    return path;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
+    if (file == nullptr) return 0;
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    std::fclose(file);
+    if (!written) return 0;
+    DecodedAudioFile decoded;
+    try
+    {
+        // A quarter of a million frames is plenty to reach every decoder path.
+        DecodeAudioFileForImport(InputPath(), 1 << 18, decoded);
+    }
+    catch (const CAXException&)
+    {
+    }
+    return 0;
+}
