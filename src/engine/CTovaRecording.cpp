@@ -125,21 +125,17 @@ void CTova::StopRecording(int mode)
 void CTova::DiscardRecording()
 {
     CSample* const recording = mRecordSample;
-    const int k = mRecordKey;
     mPlayAfterRecord = 0;
     StopRecording(0);
-    mKeys[k].SetSample(nullptr);
-    // StopRecording spread the recording over the neighbours; those copies go with it, and the
-    // keys around are filled again from the remaining samples.
-    bool copies = false;
+    // StopRecording gave the recording to its key and spread it over the neighbours: it goes
+    // from all of them, and the keys around are filled again from the remaining samples.
     for (CKeyInfo& key : mKeys)
     {
-        if (recording == nullptr || key.Sample() != recording) continue;
+        if (key.Sample() != recording) continue;
         key.StopPlaying();
         key.SetSample(nullptr);
-        copies = true;
     }
-    if (copies) RefillSamples(0, kNumKeys);
+    RefillSamples(0, kNumKeys);
 }
 
 void CTova::RefillSamples(int lo, int hi)

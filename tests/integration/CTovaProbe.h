@@ -39,6 +39,15 @@ public:
     SInt32& FreezeState() { return t.mFreezeState; }
     SInt32& HeldCount() { return t.mHeldCount; }
     CKeyInfo& Key(int key) { return t.mKeys[key]; }
+    SInt32 HeldNote(int index) { return t.mHeldNotes[index]; }
+    CSample*& RecordSample() { return t.mRecordSample; }
+    CSample*& ImportSample() { return t.mImportSample; }
+    std::atomic<SInt16>& LearnParam() { return t.mLearnParam; }
+    SInt32& Haptic() { return t.mHaptic; }
+    MIDIEndpointRef Source() { return t.mMIDISource; }
+    static std::atomic<SInt16>& LearnedNote(int slot) { return CTova::mMIDINote[slot]; }
+    static std::atomic<SInt16>& LearnedCC(int slot) { return CTova::mMIDICC[slot]; }
+    static std::atomic<SInt32>& Incremental(int slot) { return CTova::mMIDICCIncremental[slot]; }
     CVoicer& Voicer(UInt32 bus) { return t.mVoicers[bus]; }
     CShifter& Shifter(UInt32 bus) { return t.mShifters[bus]; }
     CADSR& PlayThru() { return t.mPlayThru; }
@@ -70,6 +79,18 @@ public:
         sample->SetSampleRate(t.mSampleRate);
         t.mKeys[key].SetSample(sample);
         sample->Release(); // the key holds the only reference
+        return sample;
+    }
+
+    // [render] An imported sample of frames of value, waiting for the next note on.
+    CSample* GiveImport(int frames, float value = 0.5f)
+    {
+        CSample* sample = t.mSampleFactory->NewSample();
+        std::vector<float> data(static_cast<std::size_t>(frames), value);
+        sample->Record(data.data(), data.data(), frames);
+        sample->SetTempo(-1.0);
+        sample->SetSampleRate(t.mSampleRate);
+        t.mImportSample = sample; // the engine holds the reference
         return sample;
     }
 

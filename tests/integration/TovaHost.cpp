@@ -3,6 +3,7 @@
 #include "engine/CTovaEntry.h"
 #include "platform/MusicDevice.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace
@@ -156,6 +157,16 @@ OSStatus TovaHost::RenderFrames(UInt32 frames, UInt32 block, std::initializer_li
 {
     for (UInt32 done = 0; done < frames; done += block)
         if (const OSStatus status = Render(block, buses)) return status;
+    return noErr;
+}
+
+OSStatus TovaHost::RenderTo(Float64 frame, UInt32 block, std::initializer_list<UInt32> buses)
+{
+    while (mSampleTime < frame)
+    {
+        const auto frames = static_cast<UInt32>(std::min<Float64>(block, frame - mSampleTime));
+        if (const OSStatus status = Render(frames, buses)) return status;
+    }
     return noErr;
 }
 

@@ -76,6 +76,8 @@ public:
     void Advance(UInt32 frames);
     // Renders in blocks until at least frames are done.
     OSStatus RenderFrames(UInt32 frames, UInt32 block, std::initializer_list<UInt32> buses = {0});
+    // Renders in blocks of at most block frames until the sample time is exactly frame.
+    OSStatus RenderTo(Float64 frame, UInt32 block, std::initializer_list<UInt32> buses = {0});
     Float64 SampleTime() const { return mSampleTime; }
 
     // Whether Render keeps every bus's output (which allocates); the last block rendered is

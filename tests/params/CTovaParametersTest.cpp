@@ -1,6 +1,7 @@
 // The parameter table, its value strings and the side effects of setting parameters.
 
 #include "integration/CTovaProbe.h"
+#include "integration/ParameterListener.h"
 #include "integration/TovaHost.h"
 
 #include "platform/AudioUnitUtilities.h"
@@ -12,41 +13,7 @@
 
 namespace
 {
-// Collects parameter notifications in the order they are delivered.
-class Listener
-{
-public:
-    Listener(AudioUnit unit, std::initializer_list<AudioUnitParameterID> ids)
-    {
-        AUListenerDispatchPending(); // notifications of earlier tests are not ours
-        EXPECT_EQ(noErr, AUListenerCreate(Heard, this, &mListener));
-        for (const AudioUnitParameterID id : ids)
-        {
-            const AudioUnitParameter p{unit, id, kAudioUnitScope_Global, 0};
-            EXPECT_EQ(noErr, AUListenerAddParameter(mListener, nullptr, &p));
-        }
-    }
-    ~Listener() { AUListenerDispose(mListener); }
-
-    std::vector<AudioUnitParameterID> Ids()
-    {
-        AUListenerDispatchPending();
-        std::vector<AudioUnitParameterID> ids;
-        for (const auto& [id, value] : mHeard)
-            ids.push_back(id);
-        return ids;
-    }
-    const std::vector<std::pair<AudioUnitParameterID, float>>& Heard() const { return mHeard; }
-
-private:
-    static void Heard(void* user, void*, const AudioUnitParameter* p, AudioUnitParameterValue v)
-    {
-        static_cast<Listener*>(user)->mHeard.emplace_back(p->mParameterID, v);
-    }
-    AUParameterListenerRef mListener = nullptr;
-    std::vector<std::pair<AudioUnitParameterID, float>> mHeard;
-};
-
+using Listener = ParameterListener;
 using Ids = std::vector<AudioUnitParameterID>;
 
 // Gives key an own (manual) sample.
