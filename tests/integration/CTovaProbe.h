@@ -78,6 +78,7 @@ public:
         sample->SetTempo(tempo);
         sample->SetSampleRate(t.mSampleRate);
         t.mKeys[key].SetSample(sample);
+        t.mKeys[key].SetAutomatic(false);
         sample->Release(); // the key holds the only reference
         return sample;
     }

@@ -3,53 +3,12 @@
 // token while the render thread runs. ThreadSanitizer checks that no field is shared unsafely.
 
 #include "integration/CTovaProbe.h"
+#include "integration/RenderThread.h"
 #include "integration/TovaHost.h"
 
 #include "platform/AudioUnitUtilities.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
-
-namespace
-{
-// Renders cycles on its own thread until stopped.
-class RenderThread
-{
-public:
-    explicit RenderThread(TovaHost& host)
-        : mThread(
-              [this, &host]
-              {
-                  while (!mStop.load())
-                  {
-                      host.Render(128, {0, 1});
-                      mCycles.fetch_add(1);
-                  }
-              })
-    {
-    }
-    ~RenderThread()
-    {
-        mStop = true;
-        mThread.join();
-    }
-    long Cycles() const { return mCycles.load(); }
-
-private:
-    std::atomic<bool> mStop{false};
-    std::atomic<long> mCycles{0};
-    std::thread mThread;
-};
-
-void WaitForCycles(const RenderThread& render, long cycles)
-{
-    const long target = render.Cycles() + cycles;
-    while (render.Cycles() < target)
-        std::this_thread::yield();
-}
-} // namespace
 
 TEST(TovaConcurrency, ParametersFromAnotherThreadWhileRendering)
 {
@@ -83,10 +42,10 @@ TEST(TovaConcurrency, ParametersFromAnotherThreadWhileRendering)
             host.NoteOn(static_cast<UInt8>(40 + round % 8));
             host.Tova().EraseAllSamples();
             AUListenerDispatchPending();
-            WaitForCycles(render, 2);
+            render.WaitForCycles(2);
         }
         host.Set(kTovaParam_Autolooper, 0);
-        WaitForCycles(render, 4);
+        render.WaitForCycles(4);
     }
     const CTova::Exclusive access(host.Tova());
     EXPECT_EQ(0, probe.Voicer(1).Top());
@@ -111,6 +70,6 @@ TEST(TovaConcurrency, WholeEngineWorkUnderTheTokenWhileRendering)
         AudioUnitReset(host.Unit(), kAudioUnitScope_Global, 0); // takes the token itself
         host.Set(kTovaParam_TapeSpeed, static_cast<float>(i % 3));
     }
-    WaitForCycles(render, 2);
+    render.WaitForCycles(2);
     EXPECT_GT(render.Cycles(), 0);
 }
