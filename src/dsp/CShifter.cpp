@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <numbers>
 
+#include <emmintrin.h>
+
 namespace
 {
 // Below this whole ratio the delay line follows the ratio in coarse steps, from it upward in
@@ -118,40 +120,30 @@ void CShifter::SkipSamples(int frames)
     mRead2 = WrapHead(mRead2 + m);
 }
 
-int CShifter::GetSamples(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
-                         int frames)
+[[gnu::always_inline]] inline int CShifter::FramesClearOfWriter(int frames) const
 {
-    if (frames <= 0) return 0;
-    if (mShift == 1.0)
-        RunBypass(inLeft, inRight, outLeft, outRight, frames);
-    else
-        RunShifting(inLeft, inRight, outLeft, outRight, frames);
-    mLastL = outLeft[frames - 1];
-    mLastR = outRight[frames - 1];
-    mLastShift = mShift;
-    return frames;
-}
-
-int CShifter::FramesClearOfWriter(int frames) const
-{
-    // Over n frames a head reads from its integer position up to (n - 1) * ratio + 2 frames
-    // further on (the frame one on of a position that rounding may have carried up).  With a
-    // frame of margin, that stretch must lie clear of the frames written after the first:
-    // writer offsets 1 ... n - 1, and again one lap later.
+    // Frame i of a run reads at a head, from its integer position up to i * ratio + 2 frames
+    // further on (the frame one on of a position that rounding may have carried up), after
+    // the run has written writer offsets 0 ... i.  It must not read offsets i + 1 ... n - 1,
+    // which the run writes later.  With a frame of margin either way:
     for (const double head : {mRead, mRead2})
     {
         int ahead = static_cast<int>(head) - mWrite;
         if (ahead < 0) ahead += mSize;
+        // A head ahead of the writer: the run ends before the writer reaches it.
         frames = std::min(frames, ahead - 1);
-        // (n - 1) * ratio <= room keeps the stretch below offset mSize + 1.
-        const int room = mSize - 4 - ahead;
+        // A head behind the writer, mSize - ahead frames: i * (ratio - 1) must stay below that
+        // distance less 2, so a head that moves faster than the writer must not catch up.
+        const int room = mSize - ahead - 4;
         if (room < 0) return 1;
-        if (room / mShift < frames - 1) frames = static_cast<int>(room / mShift) + 1;
+        const double gain = mShift - 1.0;
+        if (gain > 0.0 && (frames - 1) * gain > room) frames = static_cast<int>(room / gain) + 1;
     }
     return std::max(frames, 1);
 }
 
-void CShifter::WriteFrames(const float* inLeft, const float* inRight, int frames)
+[[gnu::always_inline]] inline void CShifter::WriteFrames(const float* inLeft, const float* inRight,
+                                                         int frames)
 {
     int write = mWrite;
     int done = 0;
@@ -159,15 +151,25 @@ void CShifter::WriteFrames(const float* inLeft, const float* inRight, int frames
     {
         const int n = std::min(frames - done, mSize - write);
         float* const line = mLine.data() + 2 * write;
-        for (int i = 0; i < n; ++i)
+        const float* const left = inLeft + done;
+        const float* const right = inRight + done;
+        int i = 0;
+        for (; i + 4 <= n; i += 4)
         {
-            line[2 * i] = inLeft[done + i];
-            line[2 * i + 1] = inRight[done + i];
+            const __m128 l = _mm_loadu_ps(left + i);
+            const __m128 r = _mm_loadu_ps(right + i);
+            _mm_storeu_ps(line + 2 * i, _mm_unpacklo_ps(l, r));
+            _mm_storeu_ps(line + 2 * i + 4, _mm_unpackhi_ps(l, r));
+        }
+        for (; i < n; ++i)
+        {
+            line[2 * i] = left[i];
+            line[2 * i + 1] = right[i];
         }
         if (write == 0)
         {
-            mLine[2 * mSize] = inLeft[done];
-            mLine[2 * mSize + 1] = inRight[done];
+            mLine[2 * mSize] = left[0];
+            mLine[2 * mSize + 1] = right[0];
         }
         done += n;
         write += n;
@@ -176,8 +178,8 @@ void CShifter::WriteFrames(const float* inLeft, const float* inRight, int frames
     mWrite = write;
 }
 
-void CShifter::RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
-                         int frames)
+[[gnu::always_inline]] inline void CShifter::RunBypass(const float* inLeft, const float* inRight,
+                                                       float* outLeft, float* outRight, int frames)
 {
     const int fade = mLastShift != 1.0 ? std::min(frames, kMaxFade) : 0;
     WriteFrames(inLeft, inRight, frames);
@@ -187,8 +189,9 @@ void CShifter::RunBypass(const float* inLeft, const float* inRight, float* outLe
     FadeIn(outRight, mLastR, fade);
 }
 
-void CShifter::RunShifting(const float* inLeft, const float* inRight, float* outLeft,
-                           float* outRight, int frames)
+[[gnu::always_inline]] inline void CShifter::RunShifting(const float* inLeft, const float* inRight,
+                                                         float* outLeft, float* outRight,
+                                                         int frames)
 {
     const double size = mSize;
     const float half = static_cast<float>(size * 0.5);
@@ -236,4 +239,18 @@ void CShifter::RunShifting(const float* inLeft, const float* inRight, float* out
     }
     FadeIn(outLeft, mLastL, fade);
     FadeIn(outRight, mLastR, fade);
+}
+
+int CShifter::GetSamples(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                         int frames)
+{
+    if (frames <= 0) return 0;
+    if (mShift == 1.0)
+        RunBypass(inLeft, inRight, outLeft, outRight, frames);
+    else
+        RunShifting(inLeft, inRight, outLeft, outRight, frames);
+    mLastL = outLeft[frames - 1];
+    mLastR = outRight[frames - 1];
+    mLastShift = mShift;
+    return frames;
 }

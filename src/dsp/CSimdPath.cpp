@@ -1,7 +1,5 @@
 #include "dsp/CSimdPath.h"
 
-#include <atomic>
-
 namespace
 {
 bool ProcessorHasAvx2()
@@ -14,18 +12,13 @@ bool ProcessorHasAvx2()
 #endif
 }
 
-// Asked once at load time, so that no render call pays for the question or for a guarded
-// static; a kernel that runs before this is set takes the portable path, with the same bits.
+// Asked once at load time, so that no render call pays for the question.
 const bool gHasAvx2 = ProcessorHasAvx2();
-std::atomic<bool> gForcePortable{false};
 } // namespace
 
-bool CSimdPath::Avx2()
-{
-    return gHasAvx2 && !gForcePortable.load(std::memory_order_relaxed);
-}
+std::atomic<bool> CSimdPath::sAvx2{gHasAvx2};
 
 void CSimdPath::ForcePortable(bool force)
 {
-    gForcePortable.store(force, std::memory_order_relaxed);
+    sAvx2.store(gHasAvx2 && !force, std::memory_order_relaxed);
 }

@@ -44,7 +44,6 @@ struct Lanes
     static D Below(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
     static I Truncate(D x) { return _mm256_cvttpd_epi32(x); }
     static D Widen(I x) { return _mm256_cvtepi32_pd(x); }
-    static void StoreInts(int* p, I x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); }
     // Twice the (non-negative) ints as 64-bit offsets.
     static void StoreOffsets(long long* p, I x)
     {
@@ -84,7 +83,6 @@ struct Lanes
     static D Below(D a, D b) { return _mm_cmplt_pd(a, b); }
     static I Truncate(D x) { return _mm_cvttpd_epi32(x); }
     static D Widen(I x) { return _mm_cvtepi32_pd(x); }
-    static void StoreInts(int* p, I x) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), x); }
     static void StoreOffsets(long long* p, I x)
     {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
@@ -105,8 +103,6 @@ struct Taps
 {
     alignas(32) long long head1[kFrames]; // line offset of the first head's frame
     alignas(32) long long head2[kFrames]; // line offset of the second head's frame
-    alignas(16) int next1[kFrames];       // the first head's frame one on
-    alignas(16) int next2[kFrames];       // the second head's frame one on
     alignas(32) int weights[2 * kFrames]; // table entries, per frame at the heads and one on
     alignas(32) double frac[kFrames];     // fraction of the head position one on
 };
@@ -161,8 +157,6 @@ inline bool FindTaps(const Geometry& g, const HeadRun& run, Taps& taps)
         const I b2 = Lanes::Truncate(n2);
         Lanes::StoreOffsets(taps.head1 + i, a1);
         Lanes::StoreOffsets(taps.head2 + i, a2);
-        Lanes::StoreInts(taps.next1 + i, b1);
-        Lanes::StoreInts(taps.next2 + i, b2);
         Lanes::StorePairs(taps.weights + 2 * i, TableIndex(g, w, r), TableIndex(g, w, n1));
         Lanes::Store(taps.frac + i, Lanes::Sub(n1, Lanes::Widen(b1)));
         // b - a is 1, or 1 - size where the copy of frame 0 stands in.
@@ -198,12 +192,20 @@ inline __m128 Pair(const Geometry& g, long long offset)
     return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(g.line + offset)));
 }
 
+// [left right] of the frame one on from a head, found as the first stage finds it.
+inline __m128 NextPair(const Geometry& g, double head)
+{
+    double next = head + 1.0;
+    if (next >= g.length) next -= g.length;
+    return Pair(g, 2LL * static_cast<int>(next));
+}
+
 // The second stage one frame at a time.  `Adjacent` reads a head and its frame one on at once.
 template <bool Adjacent>
-inline void BlendFrames(const Geometry& g, const Taps& taps, int frames, float* outLeft,
+inline void BlendFrames(const Geometry& g, const HeadRun& run, const Taps& taps, float* outLeft,
                         float* outRight)
 {
-    for (int i = 0; i < frames; ++i)
+    for (int i = 0; i < run.frames; ++i)
     {
         __m128 head1;
         __m128 head2;
@@ -214,8 +216,8 @@ inline void BlendFrames(const Geometry& g, const Taps& taps, int frames, float* 
         }
         else
         {
-            head1 = _mm_movelh_ps(Pair(g, taps.head1[i]), Pair(g, 2LL * taps.next1[i]));
-            head2 = _mm_movelh_ps(Pair(g, taps.head2[i]), Pair(g, 2LL * taps.next2[i]));
+            head1 = _mm_movelh_ps(Pair(g, taps.head1[i]), NextPair(g, run.read[i]));
+            head2 = _mm_movelh_ps(Pair(g, taps.head2[i]), NextPair(g, run.read2[i]));
         }
         const __m128 out = BlendFrame(g, taps, i, head1, head2);
         _mm_store_ss(outLeft + i, out);
@@ -226,9 +228,10 @@ inline void BlendFrames(const Geometry& g, const Taps& taps, int frames, float* 
 #ifdef __AVX2__
 // The second stage for adjacent heads, four frames at a time, each register holding two frames
 // of [left right] at a head and one on.
-inline void BlendAdjacent(const Geometry& g, const Taps& taps, int frames, float* outLeft,
+inline void BlendAdjacent(const Geometry& g, const HeadRun& run, const Taps& taps, float* outLeft,
                           float* outRight)
 {
+    const int frames = run.frames;
     const __m256 one = _mm256_set1_ps(1.0f);
     const float* const line = g.line;
     for (int i = 0; i < frames; i += 4)
@@ -288,20 +291,21 @@ inline void BlendAdjacent(const Geometry& g, const Taps& taps, int frames, float
     }
 }
 #else
-inline void BlendAdjacent(const Geometry& g, const Taps& taps, int frames, float* outLeft,
+inline void BlendAdjacent(const Geometry& g, const HeadRun& run, const Taps& taps, float* outLeft,
                           float* outRight)
 {
-    BlendFrames<true>(g, taps, frames, outLeft, outRight);
+    BlendFrames<true>(g, run, taps, outLeft, outRight);
 }
 #endif
 
-inline void Shift(const Geometry& g, const HeadRun& run, float* outLeft, float* outRight)
+[[gnu::always_inline]] inline void Shift(const Geometry& g, const HeadRun& run, float* outLeft,
+                                         float* outRight)
 {
     Taps taps;
     if (FindTaps(g, run, taps))
-        BlendAdjacent(g, taps, run.frames, outLeft, outRight);
+        BlendAdjacent(g, run, taps, outLeft, outRight);
     else
-        BlendFrames<false>(g, taps, run.frames, outLeft, outRight);
+        BlendFrames<false>(g, run, taps, outLeft, outRight);
 }
 } // namespace shifter_lanes
 } // namespace

@@ -130,7 +130,7 @@ template <typename Check> void OnBothPaths(Check check)
 // disturbance of resets: every relative position of heads and writer comes up.
 void RunSteady()
 {
-    for (const double ratio : {1.26, 0.5, 1.0 / 1.26, 2.0, 3.7, 7.5})
+    for (const double ratio : {1.26, 0.5, 1.0 / 1.26, 2.0, 3.7, 7.5, 0.995})
     {
         SCOPED_TRACE(ratio);
         auto fast = std::make_unique<CShifter>();
@@ -160,6 +160,48 @@ TEST(CShifterReference, RandomWorkloadsMatchBitForBit)
             for (std::uint32_t seed = 1; seed <= 6; ++seed)
                 RunWorkload(seed, 3000);
         });
+}
+
+// Heads placed just ahead of and just behind the writer, at ratios below, near and above 1:
+// the runs that are written before they are read must stop short of every frame a head would
+// read before the writer gets there.
+void RunNearWriter()
+{
+    for (const double ratio : {0.5, 0.991, 0.99999, 1.00001, 1.01, 1.26, 2.0, 5.5})
+    {
+        SCOPED_TRACE(ratio);
+        for (int offset = -40; offset <= 40; ++offset)
+        {
+            SCOPED_TRACE(offset);
+            auto fast = std::make_unique<CShifter>();
+            auto slow = std::make_unique<reference::CShifter>();
+            std::mt19937 rng(static_cast<std::uint32_t>(offset + 100));
+            std::array<float, 16> inL{}, inR{}, fastL{}, fastR{}, slowL{}, slowR{};
+            fast->SetShifting(ratio);
+            slow->SetShifting(ratio);
+            // The first shifting frame places the heads a quarter of the line either side of
+            // the writer; a skip of a quarter plus the offset brings the first one to it.
+            fast->GetSamples(inL.data(), inR.data(), fastL.data(), fastR.data(), 1);
+            slow->GetSamples(inL.data(), inR.data(), slowL.data(), slowR.data(), 1);
+            const int skip = fast->Size() / 4 + offset + (offset < 0 ? fast->Size() : 0);
+            fast->SkipSamples(skip);
+            slow->SkipSamples(skip);
+            for (int b = 0; b < 60; ++b)
+            {
+                const int frames = 1 + (b * 7) % 16;
+                reference::FillSignal(rng, inL.data(), inR.data(), frames);
+                fast->GetSamples(inL.data(), inR.data(), fastL.data(), fastR.data(), frames);
+                slow->GetSamples(inL.data(), inR.data(), slowL.data(), slowR.data(), frames);
+                ASSERT_TRUE(reference::SameBits(fastL.data(), slowL.data(), frames)) << b;
+                ASSERT_TRUE(reference::SameBits(fastR.data(), slowR.data(), frames)) << b;
+            }
+        }
+    }
+}
+
+TEST(CShifterReference, HeadsNearTheWriterMatchBitForBit)
+{
+    OnBothPaths([] { RunNearWriter(); });
 }
 
 TEST(CShifterReference, LongSteadyShiftsMatchBitForBit)
