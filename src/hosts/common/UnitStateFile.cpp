@@ -10,10 +10,8 @@ std::string Status(OSStatus status)
 }
 } // namespace
 
-bool UnitStateFile::Restore(AudioUnit unit, const std::string& path, std::string& error)
+bool UnitStateFile::Restore(AudioUnit unit, const CFType& state, std::string& error)
 {
-    CFType state;
-    if (!PropertyListFile::Read(path, state, error)) return false;
     const OSStatus status = AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo,
                                                  kAudioUnitScope_Global, 0, &state, sizeof state);
     if (status != noErr)

@@ -168,7 +168,10 @@ bool RenderCommand::RestoreState()
 {
     std::string error;
     if (!mHost->Prepare(error)) return Fail(RenderOptions::kExitRuntimeError, error);
-    if (mOptions.stateIn && !UnitStateFile::Restore(mUnit, *mOptions.stateIn, error))
+    if (!mOptions.stateIn) return true;
+    CFType state;
+    if (!PropertyListFile::Read(*mOptions.stateIn, state, error) ||
+        !UnitStateFile::Restore(mUnit, state, error))
         return FailFile(*mOptions.stateIn, error);
     return true;
 }
