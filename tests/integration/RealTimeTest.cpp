@@ -6,6 +6,7 @@
 
 #include "integration/CTovaProbe.h"
 #include "integration/TovaHost.h"
+#include "platform/services/TestMIDIBackend.h"
 
 #include <gtest/gtest.h>
 
@@ -156,10 +157,16 @@ extern "C"
 namespace
 {
 // A busy scene: a looping voice per key on 16 keys, pitch and time shifted, a recording in
-// progress, live capture, play-thru on, the reverb heard.
+// progress, live capture, play-thru on, the reverb heard, and a learned controller and pitch
+// wheel whose haptic feedback goes out on a virtual source.
 void BusyScene(TovaHost& host)
 {
     CTovaProbe probe(host.Tova());
+    probe.Haptic() = 1;
+    probe.LearnParam() = kTovaParam_Pitch;
+    host.Midi(0xB0, 7, 64);
+    probe.LearnParam() = kTovaParam_Time;
+    host.Midi(0xE0, 0, 64);
     host.SetInput(TovaHost::Constant(48000 * 20, 0.25f));
     for (int k = 0; k < 16; ++k)
         probe.GiveSample(30 + k, 20000, 0.1f, 120.0);
@@ -177,17 +184,22 @@ void BusyScene(TovaHost& host)
         host.Render(256, {0, 1, 2, 3});
 }
 
-// One render cycle with some parameter traffic, as a host's automation would send.
+// One render cycle with some parameter traffic, as a host's automation would send, and a
+// learned controller and pitch wheel moving.
 void Cycle(TovaHost& host, int i)
 {
     host.Tova().SetParameter(kTovaParam_Bo, kAudioUnitScope_Global, 0,
                              static_cast<float>(i % 100) / 100.0f, 0);
+    host.Midi(0xB0, 7, static_cast<UInt8>(i % 128));
+    host.Midi(0xE0, 0, static_cast<UInt8>(48 + i % 32));
     host.Render(i % 7 == 0 ? 37 : 256, {0, 1, 2, 3});
 }
 } // namespace
 
 TEST(TovaRealTime, RenderingAllocatesNothingAndTakesNoLock)
 {
+    const MIDIBackendGuard guard;
+    TestMIDIBackend::Install();
     TovaHost host(48000);
     BusyScene(host);
     CTovaProbe probe(host.Tova());
@@ -256,6 +268,8 @@ TEST(TovaRealTime, RenderingMakesNoSystemCall)
 #if !defined(__x86_64__)
     GTEST_SKIP() << "the SIGSYS handler's register access is written for x86-64";
 #else
+    const MIDIBackendGuard guard;
+    TestMIDIBackend::Install();
     TovaHost host(48000);
     BusyScene(host);
     struct sigaction action
