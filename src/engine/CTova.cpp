@@ -25,6 +25,7 @@ CTova::CTova(ComponentInstanceRecord* instance)
     SetMaxFramesPerSlice(kMaxFramesPerSlice);
     // Decided once per process, here rather than on the render thread.
     CHostCheck::TransportStateProcIsSafe();
+    LoadPreferences();
     OpenMIDIFeedback();
     // Straight into the frame: no side effects, no notifications, so the reverb keeps its own
     // construction settings until a reverb parameter is set.
@@ -36,6 +37,7 @@ CTova::CTova(ComponentInstanceRecord* instance)
 
 CTova::~CTova()
 {
+    SavePreferences();
     CloseMIDIFeedback();
     // The keys' samples live in the pool, which goes first: drop them without releasing.
     for (CKeyInfo& key : mKeys)

@@ -8,8 +8,11 @@
 // speed), engine/CTovaSync.cpp (clock and synchronised starts and stops),
 // engine/CTovaRecording.cpp (recording and spreading samples over keys),
 // engine/CTovaCommands.cpp (hand-offs to the render thread), engine/CTovaMidi.cpp (notes and
-// what a key press does), engine/CTovaLearn.cpp (MIDI learn, learned controls, haptic feedback)
-// and params/CTovaParameters.cpp (parameter table and side effects).
+// what a key press does), engine/CTovaLearn.cpp (MIDI learn, learned controls, haptic feedback),
+// engine/CTovaHandOff.cpp (snapshots for saves, imported frames into the pool),
+// engine/CTovaImport.cpp (audio-file import), params/CTovaParameters.cpp (parameter table and
+// side effects), params/CTovaState.cpp (preset state), params/CTovaProperties.cpp (custom
+// properties) and params/CTovaPreferences.cpp (learn tables in the user's preferences).
 //
 // Threads. The host renders on one thread and calls everything else (parameters, properties,
 // state, MIDI) from others, without locks around the plug-in. Plain stores into engine fields
@@ -47,17 +50,33 @@
 #include "platform/CoreMIDI.h"
 #include "samples/CADSR.h"
 #include "samples/CKeyInfo.h"
+#include "samples/CSampleFactory.h"
 
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 class CSample;
-class CSampleFactory;
 class CVoicer;
 
-// Announced (global scope, element 0) whenever the effective speed starts or stops being 0.
+// The custom properties, answered in any scope and element.
+// UInt32, read: fill of the sample pool in tenths of a percent.
+constexpr AudioUnitPropertyID kTovaProperty_MemoryUse = 64000;
+// UInt32 (content ignored), write: erases every sample.
+constexpr AudioUnitPropertyID kTovaProperty_EraseAll = 64001;
+// UInt32, read: 1 while the effective speed is 0. Announced (global scope, element 0) whenever
+// the effective speed starts or stops being 0.
 constexpr AudioUnitPropertyID kTovaProperty_Stopped = 64002;
+// Write: an audio file's path, its bytes as the data (a trailing zero is allowed). The file
+// becomes the sample waiting for the next note on; the call returns once it waits, or failed.
+// With tempo, the sample's tempo follows from the file's length.
+constexpr AudioUnitPropertyID kTovaProperty_ImportWithTempo = 64003;
+constexpr AudioUnitPropertyID kTovaProperty_Import = 64004;
+// SInt32, read and write: the parameter armed for MIDI learn, −1 when none.
+constexpr AudioUnitPropertyID kTovaProperty_MIDILearn = 100000;
 
 class CTova : public AUMIDIEffectBase, public NoteScheduler
 {
@@ -102,6 +121,20 @@ public:
     // [render] One output bus of one render cycle.
     OSStatus RenderBus(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& timeStamp,
                        UInt32 bus, UInt32 frames) override;
+    // [ui] The frame's state with the pool and the keys added. While a render thread runs, it
+    // takes a snapshot at the start of a cycle and goes on recording and playing, never
+    // waiting; otherwise the snapshot is taken under the token.
+    OSStatus SaveState(CFType* outData) override;
+    // [ui] Checks the whole state first and refuses a malformed one before anything changes;
+    // then replaces the parameters, the pool and the keys under the token.
+    OSStatus RestoreState(const CFType& plist) override;
+    // [any] The custom properties (see their ids above); the in-place property is hidden.
+    OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                             UInt32& outDataSize, Boolean& outWritable) override;
+    OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                         void* outData) override;
+    OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                         const void* inData, UInt32 inDataSize) override;
 
     // ---- Engine operations ----
     // [render] True when every voicer with a voice in use is silent.
@@ -127,6 +160,10 @@ public:
     void ParameterNotify(AudioUnitParameterID id);
     // [any] Whether the effective speed of the last sub-block was 0 (property 64002).
     bool IsStopped() const { return mStopped.load(std::memory_order_relaxed) != 0; }
+    // [ui] Reads the audio file at path (off the render thread) and makes it the sample waiting
+    // for the next note on; returns once it waits, with the reader's status when it failed
+    // (no sample waits then). With tempo, the tempo follows from the file's length.
+    OSStatus ImportFile(const std::string& path, bool withTempo);
 
     // Exclusive access to the whole engine for a scope: waits for the token (the render thread
     // holds it at most one render call), then executes every queued command so that work done
@@ -294,6 +331,89 @@ private:
     void OpenMIDIFeedback();  // [ui] client, source and the "Haptic" preference
     void CloseMIDIFeedback(); // [ui]
 
+    // ---- Preferences (CTovaPreferences.cpp) ----
+    void LoadPreferences(); // [ui] the first instance of the process loads the learn tables
+    void SavePreferences(); // [ui] that instance writes them back, with "Haptic"
+
+    // ---- Properties (CTovaProperties.cpp) ----
+    OSStatus ArmLearn(SInt32 id); // [ui] learn arming, or clearing on the second arming
+    UInt32 MemoryUse() const;     // [any] tenths of a percent of the pool
+
+    // ---- Preset state (CTovaState.cpp) ----
+    // [any] Whether the pool and keys of a state can be restored; checked before anything of
+    // the state is applied.
+    bool CanRestoreContent(const CFType& plist) const;
+    // [ui under the token] Erases every sample and rebuilds the pool and the keys from plist.
+    void RestoreContent(const CFType& plist);
+
+    // ---- Work handed to the render thread (CTovaHandOff.cpp) ----
+    // A hand-off: requested by a control thread, carried out by the render thread at the start
+    // of its next cycles, or by the control thread itself under the token when no render
+    // thread runs.
+    enum class EHandOff : SInt32
+    {
+        Idle,
+        Requested,
+        Working, // an import's frames are being copied in
+        Done
+    };
+    // A key as a save records it; id is the slot of its sample, −1 without one.
+    struct KeyState
+    {
+        SInt32 id = -1;
+        double pitchShift = 1.0;
+        double speed = 1.0;
+        bool automatic = false;
+        bool looping = false;
+    };
+    // What a save needs of the engine at one moment.
+    struct Snapshot
+    {
+        SInt32 fill = 0;
+        std::vector<CSampleFactory::SlotState> slots; // sized by the saver
+        std::array<KeyState, kNumKeys> keys;
+    };
+    // An import: frames decoded by the importing thread, placed in the pool by the render
+    // thread a bounded piece per cycle.
+    struct ImportJob
+    {
+        std::vector<float> left;
+        std::vector<float> right;
+        double tempo = -1.0;
+        double sampleRate = 0.0;
+        SInt32 sync = 0;
+        bool neverLoop = false;
+        bool playAll = false;
+        CSample* sample = nullptr; // placed in the pool, being filled
+        SInt32 written = 0;
+        OSStatus result = noErr;
+    };
+    // A snapshot of the engine in mSnapshot for the scope of a save: taken by the render thread
+    // (which freezes the pool until the scope ends) or, when none runs, under the token.
+    class HeldSnapshot
+    {
+    public:
+        explicit HeldSnapshot(CTova& tova); // [ui]
+        ~HeldSnapshot();                    // [ui]
+        HeldSnapshot(const HeldSnapshot&) = delete;
+        HeldSnapshot& operator=(const HeldSnapshot&) = delete;
+
+    private:
+        CTova& mTova;
+        std::unique_ptr<Exclusive> mAccess;
+    };
+    void RenderHandOffs(); // [render] at the start of every cycle
+    // [render][ui under the token] Thaws the pool once the save that froze it is done.
+    void SettleHandOffs();
+    void SnapshotNow();                 // [render][ui under the token]
+    void StepImport(SInt32 budget);     // [render][ui under the token] at most budget frames
+    void FinishImport(OSStatus result); // [render][ui under the token]
+    void InstallImport();               // [ui] hands mImport over and waits until it is done
+    bool RenderThreadRuns() const;      // [any] a render cycle began lately on another thread
+    // [ui] Waits while the render thread runs until done() holds; false when no render thread
+    // (still) runs, and the caller then does the work under the token.
+    template <class Done> bool AwaitRender(Done done);
+
     // ---- Learn tables, shared by every instance of the process ----
     static std::array<std::atomic<SInt16>, kLearnSlots> mMIDICC;
     static std::array<std::atomic<SInt32>, kLearnSlots> mMIDICCIncremental;
@@ -355,4 +475,19 @@ private:
     std::atomic<SInt32> mFreezeRequest{-1}; // −1 none pending
     std::array<std::atomic<float>, kNumReverbSettings> mReverbSettings{};
     std::atomic<UInt32> mReverbDirty{0}; // bit i: setting i waits to be applied
+
+    // ---- Added for preferences, saves and imports ----
+    static std::atomic<bool> mPrefsInitialized; // the learn tables were loaded in this process
+    SInt32 mPrefsOwner = 0;                     // 1 in the instance that loaded them
+    // Host time of the latest render cycle's start, 0 before the first.
+    std::atomic<UInt64> mLastCycleTime{0};
+    Snapshot mSnapshot;
+    std::atomic<EHandOff> mSnapshotState{EHandOff::Idle};
+    // Set by the render thread with its snapshot, cleared by the save when it has copied the
+    // frames: the pool stays frozen meanwhile.
+    std::atomic<bool> mPoolHeld{false};
+    ImportJob mImport;
+    std::atomic<EHandOff> mImportState{EHandOff::Idle};
+    std::mutex mStateMutex;  // one save or restore at a time; never taken by the render thread
+    std::mutex mImportMutex; // one import at a time, likewise
 };

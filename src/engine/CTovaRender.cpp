@@ -46,6 +46,7 @@ OSStatus CTova::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
     if (newCycle)
     {
         DrainCommands();
+        RenderHandOffs();
         mTapeSpeed = mTapeSpeedSaved;
         mLastBeat = mLastBeatSaved;
         mScratchPos = mScratchPosSaved;

@@ -14,6 +14,9 @@ void CSample::Release()
     // Only the release that takes the last holder away frees the frames: a stray release of
     // a free slot must not compact away frames that it no longer owns.
     if (!IsUsed()) return;
+    // While another thread copies the pool, its frames must stay put: the pool keeps the
+    // last reference and frees the frames when the copy is done.
+    if (mRefCount == 1 && mFactory->KeepWhileFrozen(this)) return;
     --mRefCount;
     if (!IsUsed()) mFactory->FreeSample(this);
 }

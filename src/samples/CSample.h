@@ -69,4 +69,7 @@ private:
     int32_t mNeverLoop = 0;
     int32_t mPlayAll = 0;
     int32_t mIndex = 0;
+    // Set while a frozen pool keeps the sample after its last holder let go (see
+    // CSampleFactory::Freeze).
+    int32_t mKeptWhileFrozen = 0;
 };

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+class CACFDictionary;
+
 // The preallocated sample pool: every stored sample is one run of frames, packed in the order
 // the samples were stored. Beside it runs a fixed circular buffer of the most recent input, from
 // which a late synchronised recording takes its head.
@@ -57,6 +59,55 @@ public:
     // [render] Advances a position as GetSamples would, without rendering.
     double SkipSamples(CSample* sample, double position, int frames, double rate, bool looping);
 
+    // ---- Preset state (CSampleFactoryState.cpp) ----
+    // A slot as a save records it.
+    struct SlotState
+    {
+        bool used = false;
+        int32_t start = 0;
+        int32_t last = -1;
+        int32_t size = 0;
+        double tempo = -1.0;
+        double sampleRate = 0.0;
+        int32_t sync = 0;
+        bool neverLoop = false;
+        bool playAll = false;
+    };
+    // [render][ui under the token] Copies every slot's descriptor into slots (NumSamples()
+    // entries) and returns the fill, with `growing` (a recording in progress, the last run)
+    // counted out: its slot reads free and the fill ends where its frames begin.
+    int32_t TakeSnapshot(SlotState* slots, const CSample* growing) const;
+    // [ui] Fills d with "version", "length" = fill and, when fill > 0, "samples" (pool frames 0
+    // ... fill - 1, left then right, as big-endian floats) and "data" (the slots' dictionaries).
+    // Reads only frames below fill, which nobody moves or writes while the pool is frozen.
+    void SaveState(CACFDictionary& d, int32_t fill, const SlotState* slots) const;
+    // [any] Whether d describes a pool this one can hold: a "length" within the capacity, at
+    // least 8 x length bytes of "samples", a "data" array, numbers where numbers belong, and
+    // slots that lie inside the length without overlapping. usedSlots gets, per slot, whether
+    // d puts a sample there.
+    bool CanRestore(const CACFDictionary& d, std::vector<bool>& usedSlots) const;
+    // [ui under the token] Replaces the frames and slots with those of d, which CanRestore
+    // accepted; every slot ends free, for keys to take.
+    void RestoreState(const CACFDictionary& d);
+
+    // ---- Sharing the pool with other threads (CSampleFactoryHandOff.cpp) ----
+    // [render] From now until Thaw no frame below the fill moves or changes: a sample whose
+    // last holder lets go keeps its frames (and its slot) until then, so that another thread
+    // can copy the frames of a snapshot while the render thread goes on.
+    void Freeze();
+    // [render] Ends the freeze and frees what it kept.
+    void Thaw();
+    bool IsFrozen() const { return mFrozen; } // [render]
+    // [render] For the release of a sample's last holder: true when the freeze keeps it.
+    bool KeepWhileFrozen(CSample* sample);
+    // [render][ui under the token] Places `frames` frames for an empty sample, at the end of
+    // the pool or, with `growing` (the last run, a recording), right before it, moving it up.
+    // False when they do not fit. The frames hold nothing defined until they are written.
+    bool Reserve(CSample* sample, int32_t frames, CSample* growing);
+    // [render][ui under the token] Writes frames into a reserved sample from `offset` on.
+    void WriteFrames(CSample* sample, int32_t offset, const float* left, const float* right,
+                     int32_t frames);
+
     // [any] Read access for the engine and the state code.
     int32_t Capacity() const { return mCapacity; }
     int32_t NumSamples() const { return mNumSamples; }
@@ -88,6 +139,7 @@ private:
     int32_t mNumSamples;
     // Polled by the editor for the memory display while the render thread records.
     std::atomic<int32_t> mFill{0};
+    bool mFrozen = false; // see Freeze
     int32_t mBarStart = 0;
     int32_t mLivePos = 0;
     std::array<float, kLiveFrames> mLiveLeft;
