@@ -23,5 +23,5 @@ void TimebaseMaster::Fill(jack_position_t& position) const
     position.ticks_per_beat = kTicksPerBeat;
     position.beats_per_minute = mTempo;
     position.bbt_offset =
-        static_cast<jack_nframes_t>((ticks - tick) * framesPerBeat / kTicksPerBeat);
+        static_cast<jack_nframes_t>(std::lround((ticks - tick) * framesPerBeat / kTicksPerBeat));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // tova-jack as JACK's timebase master: a constant tempo and meter, bars and beats counted from
 // frame 0 of the transport, 1920 ticks to the beat, quarter notes as the beat type. The BBT
-// fields name the last tick at or before the cycle's first frame, and bbt_offset the whole
-// frames between that tick and the cycle, so that readers can place the beat to the frame.
+// fields name the last tick at or before the cycle's first frame, and bbt_offset the frames
+// between that tick and the cycle (rounded), so that readers can place the beat to the frame.
 
 #include <jack/transport.h>
 

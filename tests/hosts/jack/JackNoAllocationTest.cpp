@@ -1,0 +1,136 @@
+// What the JACK client does on the render thread must not touch the heap: the transport clock,
+// MIDI into Tova with the recording watch, the render calls, and the feedback notes on their
+// way out. This program replaces the global allocation functions to count the allocations
+// made meanwhile.
+
+#include "engine/CTovaEntry.h"
+#include "hosts/jack/FeedbackQueue.h"
+#include "hosts/jack/JackTransportClock.h"
+#include "hosts/jack/LiveHost.h"
+#include "hosts/jack/RecordingKeyWatch.h"
+#include "hosts/jack/TimebaseMaster.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+namespace
+{
+std::atomic<bool> gCounting{false};
+std::atomic<int> gAllocations{0};
+
+void* Allocate(std::size_t size)
+{
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try
+    {
+        return Allocate(size);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+TEST(JackRenderThread, AllocatesNothing)
+{
+    AudioUnit unit = nullptr;
+    ASSERT_EQ(noErr, AudioComponentInstanceNew(&kTovaRegistration, &unit));
+    JackTransportClock clock;
+    const TimebaseMaster master(120, 4);
+    RecordingKeyWatch watch;
+    FeedbackQueue feedback;
+    MIDIPacketRing tap;
+    LiveHost host(unit, 4, clock.Callbacks());
+    std::string error;
+    ASSERT_TRUE(host.Configure(48000, 256, error)) << error;
+    ASSERT_EQ(noErr, AudioUnitSetParameter(unit, 4, kAudioUnitScope_Global, 0, 1, 0));
+
+    std::vector<float> in(256, 0.25f);
+    std::vector<std::vector<float>> out(8, std::vector<float>(256));
+    std::array<float*, 8> outputs{};
+    for (std::size_t i = 0; i < 8; ++i)
+        outputs[i] = out[i].data();
+    jack_position_t position{};
+    position.frame_rate = 48000;
+    const auto cycle = [&](int n)
+    {
+        master.Fill(position);
+        clock.Update(JackTransportRolling, position);
+        position.frame += 256;
+        const LiveHost::Cycle admitted(host, 256);
+        ASSERT_TRUE(admitted);
+        const UInt8 key = static_cast<UInt8>(60 + n % 5);
+        const UInt8 status = n % 7 < 4 ? 0x90 : 0x80;
+        watch.Message(status, key, 100, true);
+        host.Midi(status, key, 100, static_cast<UInt32>(n % 256));
+        host.Midi(0xB0, 7, static_cast<UInt8>(n % 128), 3);
+        host.Render(256, in.data(), in.data(), outputs.data());
+        feedback.Collect(tap);
+        feedback.SendDue(
+            static_cast<MIDITimeStamp>(n), [](void*, const Byte*, std::size_t) { return true; },
+            nullptr);
+    };
+    for (int n = 0; n < 50; ++n)
+        cycle(n);
+
+    std::array<MIDIPacket, 40> packets{};
+    for (std::size_t i = 0; i < packets.size(); ++i)
+    {
+        packets[i].timeStamp = i;
+        packets[i].length = 3;
+        packets[i].data[0] = 0x90;
+        packets[i].data[1] = 48;
+        packets[i].data[2] = 100;
+    }
+    gAllocations = 0;
+    gCounting = true;
+    for (int n = 50; n < 400; ++n)
+    {
+        if (n % 10 == 0) tap.TryPush(packets[static_cast<std::size_t>(n / 10)]);
+        cycle(n);
+    }
+    gCounting = false;
+    EXPECT_EQ(0, gAllocations.load());
+    AudioComponentInstanceDispose(unit);
+}

@@ -1,0 +1,238 @@
+// LiveHost around the render host's test component (what reaches the unit, cycle by cycle)
+// and around Tova (a recording survives reconfiguration).
+
+#include "hosts/jack/LiveHost.h"
+#include "JackTestTone.h"
+#include "RenderTestComponent.h"
+#include "engine/CTovaEntry.h"
+#include "hosts/common/UnitCustomProperties.h"
+#include "hosts/jack/JackTransportClock.h"
+#include "params/TovaParameterIDs.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+namespace
+{
+// One cycle's buffers: a stereo input and the outputs of four buses.
+struct Buffers
+{
+    explicit Buffers(UInt32 frames)
+        : inL(frames), inR(frames), out(8, std::vector<float>(frames, -9.0f))
+    {
+        for (UInt32 b = 0; b < 8; ++b)
+            pointers[b] = out[b].data();
+    }
+    std::vector<float> inL, inR;
+    std::vector<std::vector<float>> out;
+    std::array<float*, 8> pointers{};
+};
+
+class LiveHostTest : public ::testing::Test
+{
+protected:
+    void Open(const AudioComponentRegistration& component, UInt32 buses)
+    {
+        ASSERT_EQ(noErr, AudioComponentInstanceNew(&component, &mUnit));
+        mHost = std::make_unique<LiveHost>(mUnit, buses, mClock.Callbacks());
+    }
+    void TearDown() override
+    {
+        mHost.reset();
+        if (mUnit != nullptr) AudioComponentInstanceDispose(mUnit);
+    }
+    void Configure(double rate, UInt32 frames)
+    {
+        std::string error;
+        ASSERT_TRUE(mHost->Configure(rate, frames, error)) << error;
+    }
+    // One cycle as the JACK client runs it; false when it was refused (silence).
+    struct Event
+    {
+        UInt8 status, data1, data2;
+        UInt32 offset;
+    };
+    bool Cycle(Buffers& b, UInt32 frames, const std::vector<Event>& midi = {})
+    {
+        const LiveHost::Cycle cycle(*mHost, frames);
+        if (!cycle)
+        {
+            LiveHost::Silence(frames, b.pointers.data(), 2 * mHost->Buses());
+            return false;
+        }
+        for (const Event& m : midi)
+            mHost->Midi(m.status, m.data1, m.data2, m.offset);
+        mHost->Render(frames, b.inL.data(), b.inR.data(), b.pointers.data());
+        return true;
+    }
+
+    AudioUnit mUnit = nullptr;
+    JackTransportClock mClock;
+    std::unique_ptr<LiveHost> mHost;
+};
+} // namespace
+
+TEST_F(LiveHostTest, EveryBusOfACycleWithOneTimeStampAndTheInput)
+{
+    Open(kRenderTestComponent, 4);
+    Configure(48000, 256);
+    Buffers b(256);
+    for (UInt32 i = 0; i < 256; ++i)
+    {
+        b.inL[i] = 0.001f * static_cast<float>(i);
+        b.inR[i] = -b.inL[i];
+    }
+    ASSERT_TRUE(Cycle(b, 256));
+    ASSERT_TRUE(Cycle(b, 200, {{0x90, 60, 100, 17}, {0x80, 60, 0, 199}}));
+
+    const auto& component = RenderTestComponent::Of(mUnit);
+    ASSERT_EQ(8u, component.mRenderCalls.size());
+    for (UInt32 call = 0; call < 8; ++call)
+    {
+        SCOPED_TRACE(call);
+        EXPECT_EQ(call % 4, component.mRenderCalls[call].bus) << "bus 0 first";
+        EXPECT_EQ(call < 4 ? 0.0 : 256.0, component.mRenderCalls[call].sampleTime);
+        EXPECT_EQ(call < 4 ? 256u : 200u, component.mRenderCalls[call].frames);
+    }
+    // Bus b: input + b on the left, input + b + 0.5 on the right (the gain is 1).
+    for (UInt32 bus = 0; bus < 4; ++bus)
+    {
+        EXPECT_FLOAT_EQ(0.001f * 150 + static_cast<float>(bus), b.out[2 * bus][150]);
+        EXPECT_FLOAT_EQ(-0.001f * 150 + static_cast<float>(bus) + 0.5f, b.out[2 * bus + 1][150]);
+    }
+    // MIDI reaches the unit before the render calls of its cycle, at its offset.
+    ASSERT_EQ(2u, component.mMidi.size());
+    EXPECT_EQ(0x90, component.mMidi[0].status);
+    EXPECT_EQ(17u, component.mMidi[0].offset);
+    EXPECT_EQ(1u, component.mMidi[0].cycle);
+    EXPECT_EQ(199u, component.mMidi[1].offset);
+}
+
+TEST_F(LiveHostTest, OnlyBusZeroUnlessAskedForMore)
+{
+    Open(kRenderTestComponent, 1);
+    Configure(48000, 64);
+    Buffers b(64);
+    ASSERT_TRUE(Cycle(b, 64));
+    const auto& component = RenderTestComponent::Of(mUnit);
+    ASSERT_EQ(1u, component.mRenderCalls.size());
+    EXPECT_EQ(0u, component.mRenderCalls[0].bus);
+    EXPECT_EQ(-9.0f, b.out[2][0]) << "bus 1 is left alone";
+}
+
+TEST_F(LiveHostTest, TheUnitAsksTheTransportClock)
+{
+    Open(kRenderTestComponent, 1);
+    Configure(48000, 256);
+    jack_position_t position{};
+    position.frame_rate = 48000;
+    position.frame = 96000;
+    position.valid = JackPositionBBT;
+    position.bar = 2;
+    position.beat = 1;
+    position.ticks_per_beat = 1920;
+    position.beats_per_bar = 4;
+    position.beat_type = 4;
+    position.beats_per_minute = 120;
+    mClock.Update(JackTransportRolling, position);
+    Buffers b(256);
+    ASSERT_TRUE(Cycle(b, 256));
+    const auto& clocks = RenderTestComponent::Of(mUnit).mClocks;
+    ASSERT_EQ(1u, clocks.size());
+    EXPECT_EQ(noErr, clocks[0].beatStatus);
+    EXPECT_EQ(4.0, clocks[0].beat); // the first beat of bar 2 in 4/4
+    EXPECT_EQ(120.0, clocks[0].tempo);
+    EXPECT_TRUE(clocks[0].playing);
+    EXPECT_TRUE(clocks[0].changed);
+    EXPECT_EQ(96000.0, clocks[0].sampleInTimeLine);
+}
+
+TEST_F(LiveHostTest, ReconfiguringFollowsTheServer)
+{
+    Open(kRenderTestComponent, 1);
+    Configure(48000, 256);
+    ASSERT_EQ(noErr, AudioUnitSetParameter(mUnit, 0, kAudioUnitScope_Global, 0, 0.5f, 0));
+    Buffers b(512);
+    EXPECT_TRUE(Cycle(b, 256));
+    // Longer cycles than the unit was prepared for are refused, and silent.
+    EXPECT_FALSE(Cycle(b, 512));
+    EXPECT_EQ(0.0f, b.out[0][300]);
+
+    Configure(44100, 512);
+    EXPECT_EQ(44100.0, mHost->SampleRate());
+    EXPECT_EQ(512u, mHost->MaxFrames());
+    AudioStreamBasicDescription format{};
+    UInt32 size = sizeof format;
+    ASSERT_EQ(noErr, AudioUnitGetProperty(mUnit, kAudioUnitProperty_StreamFormat,
+                                          kAudioUnitScope_Output, 0, &format, &size));
+    EXPECT_EQ(44100.0, format.mSampleRate);
+    EXPECT_TRUE(Cycle(b, 512));
+    const auto& calls = RenderTestComponent::Of(mUnit).mRenderCalls;
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ(256.0, calls[1].sampleTime) << "time goes on through a reconfiguration";
+    EXPECT_EQ(0.5f, calls[1].gain) << "the unit keeps its settings";
+}
+
+// What Tova has recorded plays on after the server changes its buffer size and its rate.
+TEST_F(LiveHostTest, TovaKeepsItsRecordingThroughReconfiguration)
+{
+    Open(kTovaRegistration, 1);
+    Configure(48000, 256);
+    const auto set = [&](AudioUnitParameterID id, float value)
+    { ASSERT_EQ(noErr, AudioUnitSetParameter(mUnit, id, kAudioUnitScope_Global, 0, value, 0)); };
+    set(kTovaParam_PlayThru, 0);   // "Off": only what plays back is heard
+    set(kTovaParam_RecordSync, 0); // "No Sync"
+    set(kTovaParam_Recording, 1);
+
+    // Half a second of 440 Hz recorded on key 62.
+    Buffers b(256);
+    std::size_t frame = 0;
+    const auto run = [&](int cycles, bool tone, std::vector<float>* kept = nullptr)
+    {
+        for (int c = 0; c < cycles; ++c, frame += 256)
+        {
+            for (UInt32 i = 0; i < 256; ++i)
+                b.inL[i] = b.inR[i] = tone ? jacktest::Tone(440, 48000, frame + i) : 0.0f;
+            Cycle(b, 256);
+            if (kept != nullptr) kept->insert(kept->end(), b.out[0].begin(), b.out[0].end());
+        }
+    };
+    Cycle(b, 256, {{0x90, 62, 100, 0}});
+    run(94, true);
+    Cycle(b, 256, {{0x80, 62, 0, 0}});
+    run(4, false);
+    set(kTovaParam_Recording, 0);
+    UInt32 memory = 0;
+    UInt32 size = sizeof memory;
+    ASSERT_EQ(noErr, AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse,
+                                          kAudioUnitScope_Global, 0, &memory, &size));
+    EXPECT_GT(memory, 0u) << "the take is in the pool";
+
+    for (const auto& [rate, frames] : {std::pair{48000.0, 512u}, std::pair{48000.0, 128u}})
+    {
+        SCOPED_TRACE(frames);
+        Configure(rate, frames);
+        UInt32 after = 0;
+        ASSERT_EQ(noErr, AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse,
+                                              kAudioUnitScope_Global, 0, &after, &size));
+        EXPECT_EQ(memory, after);
+        Buffers played(frames);
+        std::vector<float> out;
+        {
+            const LiveHost::Cycle cycle(*mHost, frames);
+            ASSERT_TRUE(cycle);
+            mHost->Midi(0x90, 62, 100, 0);
+            mHost->Render(frames, played.inL.data(), played.inR.data(), played.pointers.data());
+        }
+        for (UInt32 n = 0; n < 24000 / frames; ++n)
+        {
+            Cycle(played, frames);
+            out.insert(out.end(), played.out[0].begin(), played.out[0].begin() + frames);
+        }
+        Cycle(played, frames, {{0x80, 62, 0, 0}});
+        EXPECT_GT(jacktest::Rms(out, 2000, 20000), 0.1);
+        EXPECT_NEAR(440.0, jacktest::Frequency(out, 2000, 20000, 48000), 2.0);
+    }
+}
