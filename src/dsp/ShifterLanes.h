@@ -27,7 +27,13 @@ struct Lanes
     using D = __m256d;
     using I = __m128i; // kWidth int32
 
-    static D Load(const double* p) { return _mm256_loadu_pd(p); }
+    // Element by element: the values were just stored one at a time, and a wide load of
+    // several narrow stores would wait for them to reach the cache.
+    static D Load(const double* p)
+    {
+        return _mm256_set_m128d(_mm_loadh_pd(_mm_load_sd(p + 2), p + 3),
+                                _mm_loadh_pd(_mm_load_sd(p), p + 1));
+    }
     static void Store(double* p, D x) { _mm256_storeu_pd(p, x); }
     static D Set(double x) { return _mm256_set1_pd(x); }
     static D Iota() { return _mm256_setr_pd(0.0, 1.0, 2.0, 3.0); }
@@ -66,7 +72,7 @@ struct Lanes
     using D = __m128d;
     using I = __m128i;
 
-    static D Load(const double* p) { return _mm_loadu_pd(p); }
+    static D Load(const double* p) { return _mm_loadh_pd(_mm_load_sd(p), p + 1); }
     static void Store(double* p, D x) { _mm_storeu_pd(p, x); }
     static D Set(double x) { return _mm_set1_pd(x); }
     static D Iota() { return _mm_setr_pd(0.0, 1.0); }
