@@ -142,9 +142,14 @@ bool CTova::CanRestoreContent(const CFType& plist) const
 void CTova::RestoreContent(const CFType& plist)
 {
     EraseAllSamples();
-    // The pool is replaced below, and the old references with it.
+    // The pool is replaced below, and the old references with it. The keys are rebuilt from
+    // the state at once, so no erase is left pending: it would spread copies over the keys
+    // the state leaves empty at the next cycle, and they would no longer be what was saved.
     for (CKeyInfo& key : mKeys)
+    {
         key.Reset();
+        key.SetErasePending(false);
+    }
     mRecordSample = nullptr;
     mRecordKey = -1;
     mPendingStart = -1;
