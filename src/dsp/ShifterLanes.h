@@ -50,11 +50,10 @@ struct Lanes
     static D Below(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
     static I Truncate(D x) { return _mm256_cvttpd_epi32(x); }
     static D Widen(I x) { return _mm256_cvtepi32_pd(x); }
-    // Twice the (non-negative) ints as 64-bit offsets.
-    static void StoreOffsets(long long* p, I x)
+    // Twice the (non-negative) ints: line offsets.
+    static void StoreOffsets(unsigned* p, I x)
     {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
-                            _mm256_cvtepu32_epi64(_mm_add_epi32(x, x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_add_epi32(x, x));
     }
     // [a0 b0 a1 b1 ...]
     static void StorePairs(int* p, I a, I b)
@@ -89,10 +88,9 @@ struct Lanes
     static D Below(D a, D b) { return _mm_cmplt_pd(a, b); }
     static I Truncate(D x) { return _mm_cvttpd_epi32(x); }
     static D Widen(I x) { return _mm_cvtepi32_pd(x); }
-    static void StoreOffsets(long long* p, I x)
+    static void StoreOffsets(unsigned* p, I x)
     {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
-                         _mm_unpacklo_epi32(_mm_add_epi32(x, x), _mm_setzero_si128()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_add_epi32(x, x));
     }
     static void StorePairs(int* p, I a, I b)
     {
@@ -107,8 +105,9 @@ using I = Lanes::I;
 // Where the frames of a run read, derived from the head positions.
 struct Taps
 {
-    alignas(32) long long head1[kFrames]; // line offset of the first head's frame
-    alignas(32) long long head2[kFrames]; // line offset of the second head's frame
+    // Line offsets of the heads' frames, unsigned so that they widen to addresses for free.
+    alignas(32) unsigned head1[kFrames];
+    alignas(32) unsigned head2[kFrames];
     alignas(32) int weights[2 * kFrames]; // table entries, per frame at the heads and one on
     alignas(32) double frac[kFrames];     // fraction of the head position one on
 };
@@ -193,7 +192,7 @@ inline __m128 BlendFrame(const Geometry& g, const Taps& taps, int i, __m128 head
     return _mm_cvtpd_ps(_mm_add_pd(_mm_cvtps_pd(blend), _mm_mul_pd(frac, _mm_cvtps_pd(rise))));
 }
 
-inline __m128 Pair(const Geometry& g, long long offset)
+inline __m128 Pair(const Geometry& g, unsigned offset)
 {
     return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(g.line + offset)));
 }
@@ -203,7 +202,7 @@ inline __m128 NextPair(const Geometry& g, double head)
 {
     double next = head + 1.0;
     if (next >= g.length) next -= g.length;
-    return Pair(g, 2LL * static_cast<int>(next));
+    return Pair(g, 2U * static_cast<unsigned>(next));
 }
 
 // The second stage one frame at a time.  `Adjacent` reads a head and its frame one on at once.

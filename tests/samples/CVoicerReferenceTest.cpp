@@ -2,6 +2,7 @@
 // reference copies of the straightforward one, driven through the same long random sequences
 // of note starts and stops, syncs, tempo and rate changes, key settings, skips, erasures and
 // render calls; every output float and the state of every voice and key compared bit for bit.
+#include "dsp/CSimdPath.h"
 #include "dsp/reference/BitExact.h"
 #include "samples/CADSR.h"
 #include "samples/CKeyInfo.h"
@@ -225,8 +226,15 @@ void RunWorkload(std::uint32_t seed, int steps)
 
 TEST(CVoicerReference, RandomSessionsMatchBitForBit)
 {
-    for (std::uint32_t seed = 1; seed <= 4; ++seed)
-        RunWorkload(seed, 6000);
+    // On the kernels the processor offers, and on the portable ones.
+    for (const bool portable : {false, true})
+    {
+        SCOPED_TRACE(portable ? "portable kernels" : "kernels the processor offers");
+        CSimdPath::ForcePortable(portable);
+        for (std::uint32_t seed = 1; seed <= 4; ++seed)
+            RunWorkload(seed, 6000);
+    }
+    CSimdPath::ForcePortable(false);
 }
 
 TEST(CADSRReference, RandomEnvelopesMatchBitForBit)
