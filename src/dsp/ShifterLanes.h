@@ -23,7 +23,6 @@ using HeadRun = CShifterKernel::HeadRun;
 struct Lanes
 {
     static constexpr int kWidth = 4;
-    static constexpr int kIntMask = 0xffff; // movemask bits of the kWidth valid ints
     using D = __m256d;
     using I = __m128i; // kWidth int32
 
@@ -47,6 +46,8 @@ struct Lanes
         return _mm256_and_pd(x, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL)));
     }
     static D AtLeast(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+    static D Equal(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+    static bool AllSet(D mask) { return _mm256_movemask_pd(mask) == 0xf; }
     static D Below(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
     static I Truncate(D x) { return _mm256_cvttpd_epi32(x); }
     static D Widen(I x) { return _mm256_cvtepi32_pd(x); }
@@ -67,7 +68,6 @@ struct Lanes
 struct Lanes
 {
     static constexpr int kWidth = 2;
-    static constexpr int kIntMask = 0x00ff;
     using D = __m128d;
     using I = __m128i;
 
@@ -85,6 +85,8 @@ struct Lanes
         return _mm_and_pd(x, _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffLL)));
     }
     static D AtLeast(D a, D b) { return _mm_cmpge_pd(a, b); }
+    static D Equal(D a, D b) { return _mm_cmpeq_pd(a, b); }
+    static bool AllSet(D mask) { return _mm_movemask_pd(mask) == 0x3; }
     static D Below(D a, D b) { return _mm_cmplt_pd(a, b); }
     static I Truncate(D x) { return _mm_cvttpd_epi32(x); }
     static D Widen(I x) { return _mm_cvtepi32_pd(x); }
@@ -142,37 +144,37 @@ inline bool FindTaps(const Geometry& g, const HeadRun& run, Taps& taps)
 {
     const D length = Lanes::Set(g.length);
     const D one = Lanes::Set(1.0);
-    const __m128i step = _mm_set1_epi32(1);
-    const __m128i wrapStep = _mm_set1_epi32(1 - g.size);
-    __m128i adjacent = _mm_set1_epi32(-1);
+    const D zero = Lanes::Set(0.0);
+    D adjacent = Lanes::AtLeast(zero, zero);
+    // Each frame reads after writing its own input, so the writer stands one further on.
+    // Whole numbers far below 2^53: exact in doubles.
+    const D width = Lanes::Set(Lanes::kWidth);
+    D writer = Lanes::Add(Lanes::Set(run.write + 1.0), Lanes::Iota());
     for (int i = 0; i < run.frames; i += Lanes::kWidth)
     {
-        // Each frame reads after writing its own input, so the writer stands one further on.
-        // The sum stays far below 2^53, so it is exact in doubles.
-        const D w = WrapDown(Lanes::Add(Lanes::Set(run.write + 1.0 + i), Lanes::Iota()), length);
+        const D w = WrapDown(writer, length);
+        writer = Lanes::Add(w, width);
         const D r = Lanes::Load(run.read + i);
         const D r2 = Lanes::Load(run.read2 + i);
-        // The same heads one frame further on; a head is below the length, so one
+        // The first head one frame further on; a head is below the length, so one
         // subtraction brings the sum back.
-        const D n1 = WrapDown(Lanes::Add(r, one), length);
-        const D n2 = WrapDown(Lanes::Add(r2, one), length);
-        const I a1 = Lanes::Truncate(r);
-        const I a2 = Lanes::Truncate(r2);
+        const D sum1 = Lanes::Add(r, one);
+        const D n1 = WrapDown(sum1, length);
         const I b1 = Lanes::Truncate(n1);
-        const I b2 = Lanes::Truncate(n2);
-        Lanes::StoreOffsets(taps.head1 + i, a1);
-        Lanes::StoreOffsets(taps.head2 + i, a2);
+        Lanes::StoreOffsets(taps.head1 + i, Lanes::Truncate(r));
+        Lanes::StoreOffsets(taps.head2 + i, Lanes::Truncate(r2));
         Lanes::StorePairs(taps.weights + 2 * i, TableIndex(g, w, r), TableIndex(g, w, n1));
         Lanes::Store(taps.frac + i, Lanes::Sub(n1, Lanes::Widen(b1)));
-        // b - a is 1, or 1 - size where the copy of frame 0 stands in.
-        const __m128i d1 = _mm_sub_epi32(b1, a1);
-        const __m128i d2 = _mm_sub_epi32(b2, a2);
-        adjacent = _mm_and_si128(
-            adjacent, _mm_or_si128(_mm_cmpeq_epi32(d1, step), _mm_cmpeq_epi32(d1, wrapStep)));
-        adjacent = _mm_and_si128(
-            adjacent, _mm_or_si128(_mm_cmpeq_epi32(d2, step), _mm_cmpeq_epi32(d2, wrapStep)));
+        // A head h >= 0 whose h + 1 is exact (it is unless h lies just below a power of two
+        // with bits that the sum cannot keep) has its frame one on at int(h) + 1, or at the
+        // copy of frame 0 where it wraps.  The second head is never negative; the first can be
+        // just below 0 after leaving the bypass.
+        const D exact1 = Lanes::Equal(Lanes::Sub(sum1, one), r);
+        const D exact2 = Lanes::Equal(Lanes::Sub(Lanes::Add(r2, one), one), r2);
+        adjacent =
+            Lanes::And(adjacent, Lanes::And(Lanes::And(exact1, exact2), Lanes::AtLeast(r, zero)));
     }
-    return (_mm_movemask_epi8(adjacent) & Lanes::kIntMask) == Lanes::kIntMask;
+    return Lanes::AllSet(adjacent);
 }
 
 // One frame of the second stage from [left right] at each head and one on: the heads blended
