@@ -50,7 +50,8 @@ struct Lanes
     static bool AllSet(D mask) { return _mm256_movemask_pd(mask) == 0xf; }
     static D Below(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
     static I Truncate(D x) { return _mm256_cvttpd_epi32(x); }
-    static D Widen(I x) { return _mm256_cvtepi32_pd(x); }
+    // The integer part of a non-negative x, as a double.
+    static D Whole(D x) { return _mm256_round_pd(x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
     // Twice the (non-negative) ints: line offsets.
     static void StoreOffsets(unsigned* p, I x)
     {
@@ -89,7 +90,7 @@ struct Lanes
     static bool AllSet(D mask) { return _mm_movemask_pd(mask) == 0x3; }
     static D Below(D a, D b) { return _mm_cmplt_pd(a, b); }
     static I Truncate(D x) { return _mm_cvttpd_epi32(x); }
-    static D Widen(I x) { return _mm_cvtepi32_pd(x); }
+    static D Whole(D x) { return _mm_cvtepi32_pd(_mm_cvttpd_epi32(x)); }
     static void StoreOffsets(unsigned* p, I x)
     {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_add_epi32(x, x));
@@ -160,11 +161,10 @@ inline bool FindTaps(const Geometry& g, const HeadRun& run, Taps& taps)
         // subtraction brings the sum back.
         const D sum1 = Lanes::Add(r, one);
         const D n1 = WrapDown(sum1, length);
-        const I b1 = Lanes::Truncate(n1);
         Lanes::StoreOffsets(taps.head1 + i, Lanes::Truncate(r));
         Lanes::StoreOffsets(taps.head2 + i, Lanes::Truncate(r2));
         Lanes::StorePairs(taps.weights + 2 * i, TableIndex(g, w, r), TableIndex(g, w, n1));
-        Lanes::Store(taps.frac + i, Lanes::Sub(n1, Lanes::Widen(b1)));
+        Lanes::Store(taps.frac + i, Lanes::Sub(n1, Lanes::Whole(n1)));
         // A head h >= 0 whose h + 1 is exact (it is unless h lies just below a power of two
         // with bits that the sum cannot keep) has its frame one on at int(h) + 1, or at the
         // copy of frame 0 where it wraps.  The second head is never negative; the first can be

@@ -38,8 +38,13 @@ inline void ReadFrame(const float* L, const float* R, double position, int32_t p
 // [x[p] x[p + 1]] of four frames, as [x[p0] x[p1] x[p2] x[p3]] and the partners likewise.
 inline void ReadPairs(const float* x, const int32_t* p, __m128& at, __m128& next)
 {
+    // A plain 8-byte load; the frames need not be 8-byte aligned.
     const auto pair = [x](int32_t i)
-    { return _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(x + i)); };
+    {
+        double both;
+        std::memcpy(&both, x + i, sizeof both);
+        return _mm_castpd_ps(_mm_set_sd(both));
+    };
     const __m128 p01 = _mm_unpacklo_ps(pair(p[0]), pair(p[1])); // [x0 x1 y0 y1]
     const __m128 p23 = _mm_unpacklo_ps(pair(p[2]), pair(p[3]));
     at = _mm_movelh_ps(p01, p23);
