@@ -18,6 +18,7 @@ constexpr int kFineFromRatio = 5;
 // ratio wandering around a step boundary does not keep resizing the line.
 constexpr int kCoarseHysteresis = 2500;
 constexpr int kFineHysteresis = 1000;
+
 // The crossfade from the previous call's last output frame into the new signal: count runs
 // down from fade, so the first frame is exactly the old one.
 void FadeIn(float* out, float last, int fade)
@@ -213,8 +214,8 @@ void CShifter::SkipSamples(int frames)
     int done = 0;
     while (done < frames)
     {
-        // A chunk is written whole before it is read, so it ends before a head would read a
-        // frame that the chunk writes after the head's own frame; a single frame always can.
+        // A run is written whole before it is read, so it ends before a head would read a
+        // frame that the run writes after the head's own frame; a single frame always can.
         run.frames = FramesClearOfWriter(std::min(CShifterKernel::kChunkFrames, frames - done));
         run.write = mWrite;
         WriteFrames(inLeft + done, inRight + done, run.frames);

@@ -5,6 +5,10 @@
 // position passes it.  A ratio of exactly 1.0 is a bypass; entering or leaving it is smoothed
 // over at most 16 frames.  Everything lives inside the object: nothing allocates after
 // construction.
+//
+// The shifting works in runs of up to 16 frames: the run's input goes into the line and the
+// heads' positions are laid out first, then CShifterKernel reads and blends all the frames of
+// the run side by side, with the arithmetic of one frame at a time.
 
 #include <array>
 #include <cstdint>
@@ -61,7 +65,7 @@ private:
     // Both delay lines in one, left and right of a frame side by side, followed by a copy of
     // frame 0 just past the active length: one read fetches a frame and the next of both
     // channels, also across the wrap.
-    std::array<float, 2 * (kMaxSize + 1)> mLine{};
+    alignas(16) std::array<float, 2 * (kMaxSize + 1)> mLine{};
     double mRead = 0.0;
     double mRead2 = kBaseSize / 2;
     std::int32_t mWrite = kBaseSize / 4;
