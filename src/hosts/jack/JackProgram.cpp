@@ -1,5 +1,6 @@
 #include "hosts/jack/JackProgram.h"
 
+#include "editor/audiofile/CAAudioFileImport.h"
 #include "hosts/common/HostMIDIBackend.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/jack/StatusLine.h"
@@ -90,10 +91,11 @@ bool JackProgram::Open()
 
 bool JackProgram::OpenUnit()
 {
-    // Preferences in files, and virtual MIDI sources that this program taps for midi_out
-    // whether or not an ALSA sequencer exists.
+    // Preferences in files, virtual MIDI sources that this program taps for midi_out whether
+    // or not an ALSA sequencer exists, and audio files read for the import.
     CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
     MIDIInstallBackend(std::make_shared<HostMIDIBackend>());
+    InstallAudioFileImport();
     {
         const MIDITapCapture capture;
         if (const OSStatus status = AudioComponentInstanceNew(&mComponent, &mUnit))

@@ -1,6 +1,7 @@
 #pragma once
 // Signals and measurements the tova-jack tests share.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
@@ -14,19 +15,25 @@ inline float Tone(double frequency, double rate, std::size_t frame)
     return static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * frequency * frame / rate));
 }
 
-// Frequency from the rising zero crossings of s[from, to).
+// Frequency from the median distance between rising zero crossings of s[from, to), each
+// placed between its two frames by linear interpolation: a dropped cycle or a click moves a
+// few distances, not the median.
 inline double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, double rate)
 {
-    std::size_t first = 0;
-    std::size_t last = 0;
-    int crossings = 0;
+    std::vector<double> periods;
+    double last = -1;
     for (std::size_t i = from + 1; i < to && i < s.size(); ++i)
         if (s[i - 1] < 0 && s[i] >= 0)
         {
-            if (crossings++ == 0) first = i;
-            last = i;
+            const double at = static_cast<double>(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
+            if (last >= 0) periods.push_back(at - last);
+            last = at;
         }
-    return crossings < 2 ? 0 : (crossings - 1) * rate / static_cast<double>(last - first);
+    if (periods.empty()) return 0;
+    std::nth_element(periods.begin(),
+                     periods.begin() + static_cast<std::ptrdiff_t>(periods.size() / 2),
+                     periods.end());
+    return rate / periods[periods.size() / 2];
 }
 
 // Root mean square of s[from, to).
