@@ -4,6 +4,7 @@
 // saves as a state it accepts again.
 
 #include "engine/CTovaEntry.h"
+#include "platform/AudioUnitProperties.h"
 #include "platform/cf/CACFDictionary.h"
 #include "platform/cf/PropertyListFile.h"
 

@@ -2,6 +2,7 @@
 // small pool of two samples on three keys, and an empty one.
 
 #include "engine/CTovaEntry.h"
+#include "platform/AudioUnitProperties.h"
 #include "platform/cf/CACFArray.h"
 #include "platform/cf/CACFDictionary.h"
 #include "platform/cf/PropertyListFile.h"
