@@ -18,11 +18,6 @@ constexpr AudioUnitParameterValue kOn = 0.1f;
 
 void Silent(const char*) {}
 
-void PrintJackError(const char* message)
-{
-    std::fprintf(stderr, "tova-jack: JACK: %s\n", message);
-}
-
 // The ports jack_get_ports finds, freed with the list.
 class PortList
 {
@@ -49,10 +44,10 @@ private:
 };
 } // namespace
 
-std::unique_ptr<JackClient> JackClient::Open(const Settings& settings, std::string& error,
-                                             bool& noServer)
+std::unique_ptr<JackClient> JackClient::Open(const Settings& settings, std::string& error)
 {
-    // The library's own complaints about a missing server would bury the one clear line.
+    // The library's own complaints (about a missing server, or one that went away) would bury
+    // the one clear line the player gets instead.
     jack_set_error_function(&Silent);
     jack_set_info_function(&Silent);
     jack_status_t status{};
@@ -62,10 +57,9 @@ std::unique_ptr<JackClient> JackClient::Open(const Settings& settings, std::stri
         settings.server
             ? jack_client_open(settings.name.c_str(), options, &status, settings.server->c_str())
             : jack_client_open(settings.name.c_str(), options, &status);
-    jack_set_error_function(&PrintJackError);
-    noServer = client == nullptr && (status & JackServerFailed) != 0;
     if (client == nullptr)
     {
+        const bool noServer = (status & JackServerFailed) != 0;
         const std::string server = settings.server ? " named '" + *settings.server + "'" : "";
         char code[16];
         std::snprintf(code, sizeof code, "0x%x", static_cast<unsigned>(status));
@@ -171,6 +165,8 @@ bool JackClient::Activate(std::string& error)
 
 void JackClient::Deactivate()
 {
+    // A client the server has shut down is only closed.
+    if (Lost()) mActive = mMaster = false;
     if (mMaster) jack_release_timebase(mClient);
     mMaster = false;
     if (mActive) jack_deactivate(mClient);

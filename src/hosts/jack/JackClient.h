@@ -53,9 +53,8 @@ public:
     };
 
     // [ui] A client on a running server, which is never started for it. Null with a message
-    // when that fails; noServer then tells whether no server answered at all.
-    static std::unique_ptr<JackClient> Open(const Settings& settings, std::string& error,
-                                            bool& noServer);
+    // (which says so when no server answered at all) when that fails.
+    static std::unique_ptr<JackClient> Open(const Settings& settings, std::string& error);
     ~JackClient(); // [ui] deactivates and closes
     JackClient(const JackClient&) = delete;
     JackClient& operator=(const JackClient&) = delete;

@@ -84,8 +84,7 @@ bool JackProgram::Open()
     if (mOptions.master)
         settings.master.emplace(mOptions.master->tempo, mOptions.master->beatsPerBar);
     std::string error;
-    bool noServer = false;
-    mClient = JackClient::Open(settings, error, noServer);
+    mClient = JackClient::Open(settings, error);
     return mClient != nullptr || Fail(error);
 }
 

@@ -102,7 +102,9 @@ TEST(JackRenderThread, AllocatesNothing)
         ASSERT_TRUE(admitted);
         const UInt8 key = static_cast<UInt8>(60 + n % 5);
         const UInt8 status = n % 7 < 4 ? 0x90 : 0x80;
-        watch.Message(status, key, 100, true);
+        AudioUnitParameterValue recording = 0; // as the client reads it for every message
+        AudioUnitGetParameter(unit, 4, kAudioUnitScope_Global, 0, &recording);
+        watch.Message(status, key, 100, recording > 0.1f);
         host.Midi(status, key, 100, static_cast<UInt32>(n % 256));
         host.Midi(0xB0, 7, static_cast<UInt8>(n % 128), 3);
         host.Render(256, in.data(), in.data(), outputs.data());

@@ -66,15 +66,20 @@ JackTestServer::JackTestServer(unsigned periodFrames)
     }
 }
 
+bool JackTestServer::Stop()
+{
+    if (!mProcess) return false;
+    // Stopped cleanly, the server gives its entry back; a server killed leaves it for the
+    // next server of this name.
+    mProcess->Signal(SIGTERM);
+    if (mProcess->Wait(20) != -2) return true;
+    mProcess->Kill();
+    return false;
+}
+
 JackTestServer::~JackTestServer()
 {
-    if (mProcess)
-    {
-        // Stopped cleanly, the server gives its entry back; a server killed leaves it for
-        // the next server of this name.
-        mProcess->Signal(SIGTERM);
-        if (mProcess->Wait(20) == -2) mProcess->Kill();
-    }
+    Stop();
     if (mSlotLock >= 0) ::close(mSlotLock);
 }
 

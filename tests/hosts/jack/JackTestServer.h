@@ -27,6 +27,8 @@ public:
     JackTestServer& operator=(const JackTestServer&) = delete;
 
     bool Ok() const { return mOk; }
+    // Stops the server now, as a player's would go away; true when it stopped cleanly.
+    bool Stop();
     const std::string& Name() const { return mName; }
     // The server's own messages, for a failing test.
     std::string Log() const;

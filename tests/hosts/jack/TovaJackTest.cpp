@@ -1,7 +1,8 @@
 // tova-jack live, against JACK dummy servers the tests start and stop themselves: ports and
 // connections, transport as timebase master, the terminal, a bar recorded and played back
 // transposed, a state saved on SIGUSR1 that tova-render plays alike, a buffer-size change,
-// a kill during a save, a refused state file, signals, and haptic feedback on midi_out.
+// a kill during a save, a refused state file, signals, the server going away, and haptic
+// feedback on midi_out.
 
 #include "JackTestClient.h"
 #include "JackTestServer.h"
@@ -436,6 +437,20 @@ TEST(TovaJack, SignalsSaveAndEndIt)
         EXPECT_EQ(0, tova.Process().Wait(10));
         EXPECT_TRUE(tova.WaitFor("saved '" + state + "'", 1, 2)) << "and once more on the way out";
     }
+}
+
+TEST(TovaJack, WhenTheServerGoesAwayItSavesAndEnds)
+{
+    const std::string state = ScratchPath("orphan.plist");
+    JackTestServer server;
+    ASSERT_TRUE(server.Ok()) << server.Log();
+    TovaJackSession tova(server, {"--state", state});
+    ASSERT_TRUE(tova.WaitUntilPlaying()) << tova.Out() << tova.Err();
+    EXPECT_TRUE(server.Stop());
+    EXPECT_EQ(1, tova.Process().Wait(10));
+    EXPECT_NE(std::string::npos, tova.Err().find("tova-jack: the JACK server has gone away"))
+        << tova.Err();
+    EXPECT_NE(std::string::npos, tova.Out().find("saved '" + state + "'")) << tova.Out();
 }
 
 TEST(TovaJack, LearnedControllersSendHapticFeedbackOnMidiOut)
