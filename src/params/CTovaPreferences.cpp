@@ -8,7 +8,8 @@
 #include "platform/CFPreferences.h"
 #include "platform/cf/CACFArray.h"
 
-#include <type_traits>
+#include <array>
+#include <atomic>
 
 namespace
 {

@@ -11,7 +11,6 @@
 #include <bit>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 namespace
 {
