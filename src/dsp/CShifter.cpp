@@ -121,26 +121,29 @@ void CShifter::SkipSamples(int frames)
     mRead2 = WrapHead(mRead2 + m);
 }
 
-[[gnu::always_inline]] inline int CShifter::FramesClearOfWriter(int frames) const
+[[gnu::always_inline]] inline int CShifter::FramesClearOfWriter(int frames, int fullReach) const
 {
     // Frame i of a run reads at a head, from its integer position up to i * ratio + 2 frames
     // further on (the frame one on of a position that rounding may have carried up), after
     // the run has written writer offsets 0 ... i.  It must not read offsets i + 1 ... n - 1,
     // which the run writes later.  With a frame of margin either way:
-    for (const double head : {mRead, mRead2})
+    const auto clear = [this, fullReach](double head, int n)
     {
         int ahead = static_cast<int>(head) - mWrite;
         if (ahead < 0) ahead += mSize;
-        // A head ahead of the writer: the run ends before the writer reaches it.
-        frames = std::min(frames, ahead - 1);
-        // A head behind the writer, mSize - ahead frames: i * (ratio - 1) must stay below that
-        // distance less 2, so a head that moves faster than the writer must not catch up.
+        // A head behind the writer by mSize - ahead frames: i * (ratio - 1) must stay below
+        // that distance less 2, so a head that moves faster than the writer must not catch up.
         const int room = mSize - ahead - 4;
+        // Most of the time a head is far from the writer either way.
+        if (ahead > n && room >= fullReach) return n;
         if (room < 0) return 1;
+        // A head ahead of the writer: the run ends before the writer reaches it.
+        n = std::min(n, ahead - 1);
         const double gain = mShift - 1.0;
-        if (gain > 0.0 && (frames - 1) * gain > room) frames = static_cast<int>(room / gain) + 1;
-    }
-    return std::max(frames, 1);
+        if (gain > 0.0 && (n - 1) * gain > room) n = static_cast<int>(room / gain) + 1;
+        return std::max(n, 1);
+    };
+    return clear(mRead2, clear(mRead, frames));
 }
 
 [[gnu::always_inline]] inline void CShifter::WriteFrames(const float* inLeft, const float* inRight,
@@ -210,13 +213,17 @@ void CShifter::SkipSamples(int frames)
         fade = std::min(frames, kMaxFade);
     }
 
+    // How far (rounded up) a head moving faster than the writer gains on it over a full run.
+    const double reach = (CShifterKernel::kChunkFrames - 1) * (mShift - 1.0);
+    const int fullReach = reach < size ? static_cast<int>(reach) + 1 : mSize + 1;
     CShifterKernel::HeadRun run;
     int done = 0;
     while (done < frames)
     {
         // A run is written whole before it is read, so it ends before a head would read a
         // frame that the run writes after the head's own frame; a single frame always can.
-        run.frames = FramesClearOfWriter(std::min(CShifterKernel::kChunkFrames, frames - done));
+        run.frames =
+            FramesClearOfWriter(std::min(CShifterKernel::kChunkFrames, frames - done), fullReach);
         run.write = mWrite;
         WriteFrames(inLeft + done, inRight + done, run.frames);
         double read = mRead;

@@ -51,8 +51,9 @@ private:
     // Brings a head that stepped past the end of the active length back into it. [render]
     double WrapHead(double position) const;
     // How many of the next `frames` frames (at least one) can be written before any of them is
-    // read, because no head reads a frame that the run writes after the head's own. [render]
-    int FramesClearOfWriter(int frames) const;
+    // read, because no head reads a frame that the run writes after the head's own.
+    // `fullReach` bounds how far a head gains on the writer over a full run. [render]
+    int FramesClearOfWriter(int frames, int fullReach) const;
     // Writes input frames into the delay line at the write position and advances it. [render]
     void WriteFrames(const float* inLeft, const float* inRight, int frames);
     // The two modes of GetSamples. [render]
