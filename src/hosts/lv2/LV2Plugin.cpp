@@ -1,6 +1,7 @@
 #include "hosts/lv2/LV2Plugin.h"
 
-#include "hosts/lv2/LV2MIDIBackend.h"
+#include "editor/audiofile/CAAudioFileImport.h"
+#include "hosts/common/HostMIDIBackend.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
 #include "platform/CFPreferences.h"
@@ -19,8 +20,9 @@
 
 namespace
 {
-// The platform services behind the unit: preference files and MIDI sources whose notes
-// reach the notify port. Once per process, before the first unit is opened.
+// The platform services behind the unit: preference files, MIDI sources whose notes reach the
+// notify port, and the audio-file reader of the import. Once per process, before the first
+// unit is opened.
 void InstallPlatform()
 {
     static std::once_flag sInstalled;
@@ -28,7 +30,8 @@ void InstallPlatform()
                    []
                    {
                        CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
-                       MIDIInstallBackend(std::make_shared<LV2MIDIBackend>());
+                       MIDIInstallBackend(std::make_shared<HostMIDIBackend>());
+                       InstallAudioFileImport();
                    });
 }
 
@@ -150,7 +153,7 @@ bool LV2Plugin::Prepare(std::string& error)
         return false;
     }
     // A unit without the stopped property simply never announces it.
-    AudioUnitAddPropertyListener(mUnit, kStoppedProperty, &PropertyChanged, this);
+    AudioUnitAddPropertyListener(mUnit, UnitCustomProperties::kStopped, &PropertyChanged, this);
 
     const std::size_t channels = mLayout.InputBuses() * LV2PortLayout::kChannels;
     mInputCopy.assign(channels * mMaxRenderFrames, 0.0f);
@@ -278,7 +281,7 @@ OSStatus LV2Plugin::InputProc(void* refCon, AudioUnitRenderActionFlags*, const A
 void LV2Plugin::PropertyChanged(void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope,
                                 AudioUnitElement)
 {
-    if (id == kStoppedProperty)
+    if (id == UnitCustomProperties::kStopped)
         static_cast<LV2Plugin*>(refCon)->mStoppedChanged.store(true, std::memory_order_release);
 }
 

@@ -13,6 +13,7 @@
 // connect_port and work_response on the audio thread; work on the host's worker thread (or
 // inside run when the host has no worker). run() allocates nothing and takes no lock.
 
+#include "hosts/common/UnitCustomProperties.h"
 #include "hosts/lv2/LV2BundleInfo.h"
 #include "hosts/lv2/LV2HostClock.h"
 #include "hosts/lv2/LV2Output.h"
@@ -37,13 +38,6 @@ class LV2Plugin
 public:
     // The longest render call; longer host blocks are rendered in pieces.
     static constexpr std::uint32_t kMaxRenderFrames = 2048;
-    // The unit's custom properties the protocol reaches.
-    static constexpr AudioUnitPropertyID kMemoryUseProperty = 64000;
-    static constexpr AudioUnitPropertyID kEraseAllProperty = 64001;
-    static constexpr AudioUnitPropertyID kStoppedProperty = 64002;
-    static constexpr AudioUnitPropertyID kImportWithTempoProperty = 64003;
-    static constexpr AudioUnitPropertyID kImportProperty = 64004;
-    static constexpr AudioUnitPropertyID kMidiLearnProperty = 100000;
 
     // [ui] Null with a message on stderr when the unit cannot be opened.
     static LV2Plugin* Create(const LV2BundleInfo& bundle, double sampleRate,

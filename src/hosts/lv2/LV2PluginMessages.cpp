@@ -167,22 +167,22 @@ void LV2Plugin::Perform(LV2WorkMessage& message)
         // The data is the path's bytes; its terminating zero follows them.
         status = AudioUnitSetProperty(mUnit,
                                       message.kind == LV2WorkMessage::Kind::Import
-                                          ? kImportProperty
-                                          : kImportWithTempoProperty,
+                                          ? UnitCustomProperties::kImport
+                                          : UnitCustomProperties::kImportWithTempo,
                                       kAudioUnitScope_Global, 0, message.path, message.pathLength);
         break;
     case LV2WorkMessage::Kind::EraseAll:
     {
         const UInt32 ignored = 0;
-        status = AudioUnitSetProperty(mUnit, kEraseAllProperty, kAudioUnitScope_Global, 0, &ignored,
-                                      sizeof ignored);
+        status = AudioUnitSetProperty(mUnit, UnitCustomProperties::kEraseAll,
+                                      kAudioUnitScope_Global, 0, &ignored, sizeof ignored);
         break;
     }
     case LV2WorkMessage::Kind::MidiLearn:
     {
         const SInt32 parameter = message.value;
-        status = AudioUnitSetProperty(mUnit, kMidiLearnProperty, kAudioUnitScope_Global, 0,
-                                      &parameter, sizeof parameter);
+        status = AudioUnitSetProperty(mUnit, UnitCustomProperties::kMidiLearn,
+                                      kAudioUnitScope_Global, 0, &parameter, sizeof parameter);
         break;
     }
     }
@@ -279,17 +279,18 @@ void LV2Plugin::NotifyFeedback()
 void LV2Plugin::NotifyProperties()
 {
     SInt32 value = 0;
-    if (ReadProperty(kMemoryUseProperty, value) && (value != mMemoryUse || mReportMemoryUse))
+    if (ReadProperty(UnitCustomProperties::kMemoryUse, value) &&
+        (value != mMemoryUse || mReportMemoryUse))
     {
         if (!mOutput.SetInt(mURIs.memoryUse, value)) return;
         mMemoryUse = value;
     }
     mReportMemoryUse = false;
     if (mStoppedChanged.exchange(false, std::memory_order_acquire)) mReportStopped = true;
-    if (mReportStopped && ReadProperty(kStoppedProperty, value))
+    if (mReportStopped && ReadProperty(UnitCustomProperties::kStopped, value))
         if (!mOutput.SetBool(mURIs.stopped, value != 0)) return;
     mReportStopped = false;
-    if (mReportMidiLearn && ReadProperty(kMidiLearnProperty, value))
+    if (mReportMidiLearn && ReadProperty(UnitCustomProperties::kMidiLearn, value))
         if (!mOutput.SetInt(mURIs.midiLearn, value)) return;
     mReportMidiLearn = false;
 }

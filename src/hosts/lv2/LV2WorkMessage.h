@@ -11,10 +11,10 @@ struct LV2WorkMessage
 {
     enum class Kind : std::uint32_t
     {
-        Import,          // property 64004: a file without tempo
-        ImportWithTempo, // property 64003
-        EraseAll,        // property 64001
-        MidiLearn        // property 100000
+        Import,          // UnitCustomProperties::kImport: a file without tempo
+        ImportWithTempo, // UnitCustomProperties::kImportWithTempo
+        EraseAll,        // UnitCustomProperties::kEraseAll
+        MidiLearn        // UnitCustomProperties::kMidiLearn
     };
     static constexpr std::size_t kMaxPath = 4096;
 
