@@ -89,6 +89,7 @@ LilvTestHost::~LilvTestHost()
 
 LV2_URID LilvTestHost::Map(const std::string& uri)
 {
+    const std::lock_guard lock(mURIDLock);
     const auto found = mURIDs.find(uri);
     if (found != mURIDs.end()) return found->second;
     mURIs.push_back(uri);
@@ -97,6 +98,7 @@ LV2_URID LilvTestHost::Map(const std::string& uri)
 
 std::string LilvTestHost::Unmap(LV2_URID urid) const
 {
+    const std::lock_guard lock(mURIDLock);
     return urid >= 1 && urid <= mURIs.size() ? mURIs[urid - 1] : std::string();
 }
 
@@ -108,6 +110,7 @@ LV2_URID LilvTestHost::MapURI(LV2_URID_Map_Handle handle, const char* uri)
 const char* LilvTestHost::UnmapURI(LV2_URID_Unmap_Handle handle, LV2_URID urid)
 {
     const auto* host = static_cast<const LilvTestHost*>(handle);
+    const std::lock_guard lock(host->mURIDLock);
     return urid >= 1 && urid <= host->mURIs.size() ? host->mURIs[urid - 1].c_str() : nullptr;
 }
 

@@ -2,7 +2,8 @@
 // An LV2 host for tests, built on lilv: loads one bundle, instantiates its plug-in, connects
 // every port to buffers of its own, offers URID mapping and (optionally) a worker whose jobs
 // run right after each run() (as an offline host would), sends events on the control port,
-// reads the notify port and saves and restores state through lilv.
+// reads the notify port and saves and restores state through lilv. URID mapping may be called
+// from any thread, as LV2 asks of a host; everything else belongs to one thread at a time.
 
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
@@ -10,8 +11,10 @@
 #include <lv2/worker/worker.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,8 +112,9 @@ private:
     const LilvPlugin* mPlugin = nullptr;
     LilvInstance* mInstance = nullptr;
     std::string mPluginURI;
+    mutable std::mutex mURIDLock;
     std::map<std::string, LV2_URID> mURIDs;
-    std::vector<std::string> mURIs;
+    std::deque<std::string> mURIs; // stable: unmap hands out pointers into it
     LV2_URID mChunk = 0;
     LV2_URID_Map mMap{};
     LV2_URID_Unmap mUnmap{};
