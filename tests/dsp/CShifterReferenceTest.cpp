@@ -204,6 +204,28 @@ TEST(CShifterReference, HeadsNearTheWriterMatchBitForBit)
     OnBothPaths([] { RunNearWriter(); });
 }
 
+TEST(CShifterReference, InfiniteInputsMatchBitForBit)
+{
+    auto fast = std::make_unique<CShifter>();
+    auto slow = std::make_unique<reference::CShifter>();
+    std::mt19937 rng(404);
+    std::array<float, 16> inL{}, inR{}, fastL{}, fastR{}, slowL{}, slowR{};
+    for (int b = 0; b < 3000; ++b)
+    {
+        if (b % 100 == 0)
+        {
+            const double ratio = PickRatio(rng);
+            fast->SetShifting(ratio);
+            slow->SetShifting(ratio);
+        }
+        reference::FillWithInfinities(rng, inL.data(), inR.data(), 16);
+        fast->GetSamples(inL.data(), inR.data(), fastL.data(), fastR.data(), 16);
+        slow->GetSamples(inL.data(), inR.data(), slowL.data(), slowR.data(), 16);
+        ASSERT_TRUE(reference::SameBits(fastL.data(), slowL.data(), 16)) << "block " << b;
+        ASSERT_TRUE(reference::SameBits(fastR.data(), slowR.data(), 16)) << "block " << b;
+    }
+}
+
 TEST(CShifterReference, LongSteadyShiftsMatchBitForBit)
 {
     OnBothPaths([] { RunSteady(); });

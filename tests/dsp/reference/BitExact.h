@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 
 namespace reference
@@ -64,6 +65,20 @@ inline void FillSignal(std::mt19937& rng, float* left, float* right, int frames)
     {
         left[i] = unit(rng) * scale;
         right[i] = kind == 7 ? -left[i] : unit(rng) * scale;
+    }
+}
+// A signal with an infinity now and then, so that the NaNs that arise from inf - inf and
+// 0 * inf travel through both implementations alike.  (NaNs fed in from outside are left out:
+// which of two NaNs an addition passes on is not fixed by the language, and the compiler may
+// order the operands of either implementation either way.)
+inline void FillWithInfinities(std::mt19937& rng, float* left, float* right, int frames)
+{
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    FillSignal(rng, left, right, frames);
+    for (int i = 0; i < frames; ++i)
+    {
+        if (rng() % 200 == 0) left[i] = rng() % 2 ? kInf : -kInf;
+        if (rng() % 200 == 0) right[i] = rng() % 2 ? kInf : -kInf;
     }
 }
 } // namespace reference
