@@ -229,9 +229,9 @@ double OfflineHost::PositionSeconds() const
 OSStatus OfflineHost::BeatAndTempo(void* user, Float64* outBeat, Float64* outTempo)
 {
     const auto* host = static_cast<const OfflineHost*>(user);
-    const double seconds = host->PositionSeconds();
-    if (outBeat != nullptr) *outBeat = host->mTempoMap.BeatAtSeconds(seconds);
-    if (outTempo != nullptr) *outTempo = host->mTempoMap.TempoAtSeconds(seconds);
+    const TempoMap::HostClock clock = host->mTempoMap.HostClockAtSeconds(host->PositionSeconds());
+    if (outBeat != nullptr) *outBeat = clock.beat;
+    if (outTempo != nullptr) *outTempo = clock.tempo;
     return noErr;
 }
 
@@ -240,20 +240,13 @@ OSStatus OfflineHost::MusicalTimeLocation(void* user, UInt32* outDeltaSampleOffs
                                           Float64* outCurrentMeasureDownBeat)
 {
     const auto* host = static_cast<const OfflineHost*>(user);
-    const double seconds = host->PositionSeconds();
-    const double beat = host->mTempoMap.BeatAtSeconds(seconds);
-    const TempoMap::Meter meter = host->mTempoMap.MeterAtBeat(beat);
+    const TempoMap::HostClock clock = host->mTempoMap.HostClockAtSeconds(host->PositionSeconds());
     if (outDeltaSampleOffsetToNextBeat != nullptr)
-    {
-        // On a beat the next one is this one: 0 frames away.
-        const double next = std::ceil(beat - 1e-9);
-        const double frames =
-            (host->mTempoMap.SecondsAtBeat(next) - seconds) * host->mSettings.sampleRate;
-        *outDeltaSampleOffsetToNextBeat = static_cast<UInt32>(std::max(0.0, std::round(frames)));
-    }
-    if (outNumerator != nullptr) *outNumerator = meter.numerator;
-    if (outDenominator != nullptr) *outDenominator = meter.denominator;
-    if (outCurrentMeasureDownBeat != nullptr) *outCurrentMeasureDownBeat = meter.downBeat;
+        *outDeltaSampleOffsetToNextBeat =
+            static_cast<UInt32>(std::round(clock.secondsToNextBeat * host->mSettings.sampleRate));
+    if (outNumerator != nullptr) *outNumerator = clock.numerator;
+    if (outDenominator != nullptr) *outDenominator = clock.denominator;
+    if (outCurrentMeasureDownBeat != nullptr) *outCurrentMeasureDownBeat = clock.downBeat;
     return noErr;
 }
 

@@ -7,9 +7,9 @@
 // the blocks after it keep their places. MIDI messages are
 // sent before the cycle that holds them, with their offset inside it. The unit pulls its
 // input from a callback that hands over the frames the host read for the cycle, and asks for
-// the musical clock through host callbacks answered from a tempo map: the beat position runs
-// with the rendered frames while the transport plays and stays at the start while it is
-// stopped.
+// the musical clock through host callbacks answered from a tempo map (beats counted in the
+// meter's unit, TempoMap::HostClock): the beat position runs with the rendered frames while
+// the transport plays and stays at the start while it is stopped.
 
 #include "hosts/render/TempoMap.h"
 #include "platform/AudioUnitProperties.h"

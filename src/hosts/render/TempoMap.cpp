@@ -60,9 +60,27 @@ TempoMap::TempoMap(const StandardMidiFile& file, double initialBpm) : mDivision(
         const Segment& segment = SegmentAtTick(signature.tick);
         const double beat = segment.beat + static_cast<double>(signature.tick - segment.tick) *
                                                segment.beatsPerTick;
-        if (beat != mMeters.back().beat) mMeters.push_back(MeterStart{});
-        mMeters.back() = {beat, signature.numerator, signature.denominator};
+        MeterStart next{beat, signature.numerator, signature.denominator, 0};
+        const MeterStart& last = mMeters.back();
+        if (beat == last.beat)
+        {
+            // Several signatures at one place: the last one holds.
+            next.firstBar = last.firstBar;
+            mMeters.back() = next;
+            continue;
+        }
+        // A signature inside a bar ends that bar there; the next one starts with it.
+        const double bars = (beat - last.beat) / last.BarBeats();
+        next.firstBar =
+            last.firstBar + static_cast<std::uint64_t>(std::ceil(bars - kBarLineTolerance));
+        mMeters.push_back(next);
     }
+}
+
+std::uint64_t TempoMap::MeterStart::BarsTo(double to) const
+{
+    return static_cast<std::uint64_t>(
+        std::max(0.0, std::floor((to - beat) / BarBeats() + kBarLineTolerance)));
 }
 
 void TempoMap::SetRates(Segment& segment) const
@@ -123,8 +141,30 @@ TempoMap::Meter TempoMap::MeterAtBeat(double beat) const
     Meter meter;
     meter.numerator = start.numerator;
     meter.denominator = start.denominator;
-    meter.barBeats = start.numerator * 4.0 / start.denominator;
-    const double bars = std::floor((beat - start.beat) / meter.barBeats + kBarLineTolerance);
-    meter.downBeat = start.beat + bars * meter.barBeats;
+    meter.barBeats = start.BarBeats();
+    const std::uint64_t bars = start.BarsTo(beat);
+    meter.downBeat = start.beat + static_cast<double>(bars) * meter.barBeats;
+    meter.bar = start.firstBar + bars;
     return meter;
+}
+
+TempoMap::HostClock TempoMap::HostClockAtSeconds(double seconds) const
+{
+    const double quarters = BeatAtSeconds(seconds);
+    const Meter meter = MeterAtBeat(quarters);
+    const double quartersPerBeat = 4.0 / meter.denominator;
+    HostClock clock;
+    clock.numerator = meter.numerator;
+    clock.denominator = meter.denominator;
+    clock.downBeat = static_cast<double>(meter.bar) * meter.numerator;
+    // A beat a hair below the bar line was counted onto it; it must not read as the end of
+    // the bar before.
+    const double inBar = std::max(0.0, (quarters - meter.downBeat) / quartersPerBeat);
+    clock.beat = clock.downBeat + inBar;
+    clock.tempo = TempoAtSeconds(seconds) / quartersPerBeat;
+    // On a beat the next one is this one.
+    const double next = std::ceil(inBar - kBarLineTolerance);
+    clock.secondsToNextBeat =
+        std::max(0.0, SecondsAtBeat(meter.downBeat + next * quartersPerBeat) - seconds);
+    return clock;
 }

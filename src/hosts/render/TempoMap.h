@@ -4,9 +4,13 @@
 // start; tempos are quarter notes per minute, as in a MIDI file's tempo events.
 //
 // A time signature starts a new bar where it stands; bars then follow each other at the
-// meter's length (numerator × 4 / denominator quarter notes) until the next one. Before the
-// file's first tempo event the tempo is the initial one; before its first time signature the
-// meter is 4/4.
+// meter's length (numerator × 4 / denominator quarter notes) until the next one, and a bar cut
+// short by a signature still counts as a bar. Before the file's first tempo event the tempo is
+// the initial one; before its first time signature the meter is 4/4.
+//
+// A plug-in finds its place in the bar as the host's beat modulo the numerator, so the clock
+// a host reports (HostClock) counts beats in the unit the numerator counts (eighth notes in
+// 6/8), the bars before it at their own numerators: bar index × numerator + beat in the bar.
 
 #include "hosts/render/StandardMidiFile.h"
 
@@ -26,6 +30,18 @@ public:
         std::uint32_t denominator = 4;
         double barBeats = 4.0; // bar length in quarter notes
         double downBeat = 0.0; // beat at which the bar holding the asked beat starts
+        std::uint64_t bar = 0; // that bar's index, from 0 at the start
+    };
+
+    // The musical clock as a host reports it, in beats of the meter's unit.
+    struct HostClock
+    {
+        double beat = 0.0;     // bar × numerator + beats into the bar
+        double tempo = 120.0;  // those beats per minute
+        double downBeat = 0.0; // the beat at which the bar starts: bar × numerator
+        std::uint8_t numerator = 4;
+        std::uint32_t denominator = 4;
+        double secondsToNextBeat = 0.0; // 0 on a beat
     };
 
     double SecondsAtTick(std::uint64_t tick) const;
@@ -34,6 +50,7 @@ public:
     double TempoAtSeconds(double seconds) const;
     Meter MeterAtBeat(double beat) const;
     double BeatInBar(double beat) const { return beat - MeterAtBeat(beat).downBeat; }
+    HostClock HostClockAtSeconds(double seconds) const;
 
 private:
     // The clock between two tempo events runs linearly in ticks, seconds and beats.
@@ -51,6 +68,12 @@ private:
         double beat = 0.0;
         std::uint8_t numerator = 4;
         std::uint32_t denominator = 4;
+        std::uint64_t firstBar = 0;
+
+        double BarBeats() const { return numerator * 4.0 / denominator; }
+        // Whole bars from this start to the beat, a bar line within the tolerance counting as
+        // reached.
+        std::uint64_t BarsTo(double beat) const;
     };
 
     void SetRates(Segment& segment) const;

@@ -188,6 +188,31 @@ TEST(OfflineHost, ClockFollowsTheTempoMap)
     EXPECT_DOUBLE_EQ(3.0, late.downBeat);
 }
 
+TEST(OfflineHost, SixEightIsReportedInEighths)
+{
+    // 6/8 at 120 quarter notes per minute: 240 eighths per minute, 6 to the bar, so that the
+    // plug-in's beat modulo 6 is its place in the 1.5 s bar.
+    const Bytes track = {0x00, 0xFF, 0x58, 0x04, 6, 3, 24, 8, 0x00, 0xFF, 0x2F, 0x00};
+    StandardMidiFile file;
+    std::string error;
+    const Bytes bytes = Concat({Header(0, 1, 96), Chunk("MTrk", track)});
+    ASSERT_TRUE(StandardMidiFile::Parse(bytes.data(), bytes.size(), file, error));
+    const TempoMap map(file, 120.0);
+    Rig rig(At48k(1000), map);
+    ASSERT_TRUE(rig.Render(101000));
+    // Frame 100000 = 2.0833 s = 4.1667 quarters: bar 1 (from quarter 3) and 1.1667 quarters
+    // = 2.3333 eighths in, so beat 6 + 2.3333; the next eighth (bar 1, eighth 3) falls at
+    // quarter 4.5 = 2.25 s = frame 108000, 8000 frames ahead.
+    const auto& clock = rig.Component().mClocks.at(100);
+    EXPECT_EQ(100000.0, clock.sampleTime);
+    EXPECT_NEAR(6.0 + 7.0 / 3.0, clock.beat, 1e-9);
+    EXPECT_EQ(240.0, clock.tempo);
+    EXPECT_EQ(6.0f, clock.numerator);
+    EXPECT_EQ(8u, clock.denominator);
+    EXPECT_EQ(6.0, clock.downBeat);
+    EXPECT_EQ(8000u, clock.toNextBeat);
+}
+
 TEST(OfflineHost, StoppedTransportHoldsTheClockAtTheStart)
 {
     OfflineHost::Settings settings = At48k(512);
