@@ -7,9 +7,11 @@
 #include "hosts/render/ProgressBar.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -17,9 +19,18 @@ namespace
 constexpr double kTailSeconds = 2.0;
 constexpr double kDefaultSampleRate = 48000.0;
 
+// Audio-file errors are four-character codes ('typ?'); they read better as such.
 std::string Status(OSStatus status)
 {
-    return " (status " + std::to_string(status) + ")";
+    const auto code = static_cast<std::uint32_t>(status);
+    std::string text(1, '\'');
+    for (int shift = 24; shift >= 0; shift -= 8)
+    {
+        const auto c = static_cast<char>((code >> shift) & 0xFF);
+        if (c < 0x20 || c > 0x7E) return " (status " + std::to_string(status) + ")";
+        text.push_back(c);
+    }
+    return " (status " + text + "')";
 }
 
 std::string Seconds(double seconds)
@@ -180,6 +191,12 @@ bool RenderCommand::ImportFiles()
 {
     for (const RenderOptions::Import& import : mOptions.imports)
     {
+        // The component's refusal is a bare status; a file that cannot be opened at all is
+        // better told by the system's own words.
+        if (std::FILE* file = std::fopen(import.path.c_str(), "rb"); file != nullptr)
+            std::fclose(file);
+        else
+            return FailFile(import.path, std::strerror(errno));
         // The data is the path's bytes; the terminating zero follows them in memory.
         const OSStatus status =
             AudioUnitSetProperty(mUnit,

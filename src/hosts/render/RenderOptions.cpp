@@ -49,7 +49,8 @@ std::string RenderOptions::Usage()
   --length SECONDS     render length (default: the longer of the input and the last MIDI
                        event, plus 2 s of tail)
   --bus N              output bus to write, 0 ... 3 (default 0)
-  --tempo BPM          tempo when the MIDI file has no tempo map (default 120)
+  --tempo BPM          quarter notes per minute when the MIDI file has no tempo map
+                       (default 120)
   --transport playing|stopped   transport state reported to the plug-in (default playing)
   --no-host-clock      report no beat-and-tempo or musical-time callback
   --param NAME=VALUE   set a parameter before rendering, by name or id; repeatable

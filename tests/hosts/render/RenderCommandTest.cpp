@@ -98,9 +98,10 @@ TEST(RenderCommand, RuntimeErrorsExitWithStatus1)
         {{"--out", out, "--in", garbage}, ""}, // libsndfile's own words
         {{"--out", out, "--state-in", garbage}, ""},
         {{"--out", out, "--import", ScratchPath("missing.wav")},
-         "tova-render: " + ScratchPath("missing.wav") +
-             ": the component could not import it (status "
-             "-10871)\n"},
+         "tova-render: " + ScratchPath("missing.wav") + ": No such file or directory\n"},
+        {{"--out", out, "--import-plain", ScratchDirectory()},
+         "tova-render: " + ScratchDirectory() +
+             ": the component could not import it (status -10871)\n"},
         {{"--out", ScratchPath("out.unknown"), "--length", "0.01"},
          "tova-render: " + ScratchPath("out.unknown") +
              ": no audio format known for this name's extension (try .wav)\n"},

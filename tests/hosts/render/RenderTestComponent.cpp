@@ -128,7 +128,7 @@ OSStatus RenderTestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope
     struct stat info
     {
     };
-    if (stat(path.c_str(), &info) != 0) return kAudioUnitErr_InvalidFile;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return kAudioUnitErr_InvalidFile;
     mImports.push_back({id, path});
     return noErr;
 }

@@ -9,7 +9,7 @@
 // cycles rendered before it arrived. Parameters: 0 "Gain" (0 … 2, default 1), 1 "Sync"
 // (indexed 0 … 2: "No Sync", "To Beat", "To Bar"), 2 "Reverb:Wet" (0 … 3), 3 "Back In Time"
 // (indexed 0 … 64: "none", "32", … "2048"). Properties 64003 and 64004 take a path; a path
-// that names no file is refused with kAudioUnitErr_InvalidFile.
+// that names no regular file is refused with kAudioUnitErr_InvalidFile.
 
 #include "params/frame/AUMIDIEffectBase.h"
 

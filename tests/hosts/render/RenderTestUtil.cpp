@@ -3,6 +3,7 @@
 #include "hosts/render/AudioFileReader.h"
 #include "hosts/render/AudioFileWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +36,42 @@ Bytes Concat(const std::vector<Bytes>& parts)
     for (const Bytes& part : parts)
         out.insert(out.end(), part.begin(), part.end());
     return out;
+}
+
+Bytes SingleTrackFile(std::uint16_t ticksPerQuarter, std::vector<TimedBytes> events)
+{
+    std::stable_sort(events.begin(), events.end(),
+                     [](const TimedBytes& a, const TimedBytes& b) { return a.tick < b.tick; });
+    Bytes track;
+    std::uint32_t tick = 0;
+    for (const TimedBytes& event : events)
+    {
+        // Variable-length delta: seven bits a byte, most significant first.
+        std::uint32_t delta = event.tick - tick;
+        Bytes length = {static_cast<std::uint8_t>(delta & 0x7F)};
+        while ((delta >>= 7) != 0)
+            length.insert(length.begin(), static_cast<std::uint8_t>(0x80 | (delta & 0x7F)));
+        track.insert(track.end(), length.begin(), length.end());
+        track.insert(track.end(), event.bytes.begin(), event.bytes.end());
+        tick = event.tick;
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    return Concat({Header(0, 1, ticksPerQuarter), Chunk("MTrk", track)});
+}
+
+TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key, std::uint8_t velocity)
+{
+    return {tick, {0x90, key, velocity}};
+}
+
+TimedBytes NoteOff(std::uint32_t tick, std::uint8_t key)
+{
+    return {tick, {0x80, key, 0}};
+}
+
+TimedBytes Meter(std::uint32_t tick, std::uint8_t numerator, std::uint8_t power)
+{
+    return {tick, {0xFF, 0x58, 0x04, numerator, power, 24, 8}};
 }
 
 Bytes TwoTrackFile()
@@ -133,6 +170,22 @@ std::string RampInput()
     std::string error;
     if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
         !writer.WriteStereo(left.data(), right.data(), 1000, error) || !writer.Close(error))
+        throw std::runtime_error(path + ": " + error);
+    return path;
+}
+
+std::string SignalInput(const std::string& name, std::uint64_t frames, float (*signal)(double i))
+{
+    const std::string path = ScratchPath(name);
+    std::vector<float> samples(frames);
+    for (std::uint64_t i = 0; i < frames; ++i)
+        samples[i] = signal(static_cast<double>(i));
+    AudioFileWriter writer;
+    std::string error;
+    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
+        !writer.WriteStereo(samples.data(), samples.data(), static_cast<std::uint32_t>(frames),
+                            error) ||
+        !writer.Close(error))
         throw std::runtime_error(path + ": " + error);
     return path;
 }

@@ -13,6 +13,20 @@ Bytes Chunk(const char (&type)[5], const Bytes& body);
 Bytes Header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division);
 Bytes Concat(const std::vector<Bytes>& parts);
 
+// One event of a track: its tick and its bytes (status and data, or a meta event from 0xFF).
+struct TimedBytes
+{
+    std::uint32_t tick = 0;
+    Bytes bytes;
+};
+// A format 0 file with one track holding the events, stably sorted by tick, each after its
+// delta time, and the end of the track.
+Bytes SingleTrackFile(std::uint16_t ticksPerQuarter, std::vector<TimedBytes> events);
+TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key, std::uint8_t velocity = 100);
+TimedBytes NoteOff(std::uint32_t tick, std::uint8_t key);
+// Time signature numerator / 2^power at tick.
+TimedBytes Meter(std::uint32_t tick, std::uint8_t numerator, std::uint8_t power);
+
 // Format 1, 96 ticks per quarter note, two tracks.
 // Track 1: 3/4 at tick 0, tempo 500000 µs (120 bpm) at tick 0, tempo 1000000 µs (60 bpm) at
 //          tick 192.
@@ -30,6 +44,9 @@ std::string Slurp(const std::string& path);
 // 1000 frames of 32-bit float stereo at 48 kHz in the scratch directory: the left channel
 // rises by 0.001 a frame from 0, the right is its negative. Returns the path.
 std::string RampInput();
+// A stereo 32-bit float file at 48 kHz in the scratch directory, frame i of both channels
+// holding signal(i); returns the path.
+std::string SignalInput(const std::string& name, std::uint64_t frames, float (*signal)(double i));
 // The left channel of an audio file, and its length in frames.
 std::vector<float> ReadLeft(const std::string& path, std::uint64_t& frames);
 
