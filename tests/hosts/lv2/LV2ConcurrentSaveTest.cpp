@@ -48,8 +48,8 @@ void ExpectConsistent(const LV2SavedState& saved, const std::vector<float>& bar)
 
 TEST(LV2ConcurrentSave, SavesWhileRunRecordsAndPlaysAreConsistent)
 {
-    const auto root = std::filesystem::temp_directory_path() / "tova-lv2-concurrent-save";
-    std::filesystem::remove_all(root);
+    const LV2TempDir scratch("tova-lv2-concurrent-save");
+    const std::filesystem::path& root = scratch.path;
     LilvTestHost host(TOVA_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
     Session session(host);
@@ -108,5 +108,4 @@ TEST(LV2ConcurrentSave, SavesWhileRunRecordsAndPlaysAreConsistent)
     ASSERT_FALSE(memory.empty());
     EXPECT_EQ(memory.back().number,
               static_cast<int>(static_cast<float>(last.length) * 0.0002f + 0.5f));
-    std::filesystem::remove_all(root);
 }

@@ -4,15 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 namespace
 {
-std::string TempFile(const std::string& name)
+std::string TempFile(const LV2TempDir& dir, const std::string& name)
 {
-    const auto path = std::filesystem::temp_directory_path() / name;
+    const auto path = dir.path / name;
     std::ofstream(path) << "audio";
     return path.string();
 }
@@ -26,7 +25,8 @@ TEST(LV2Protocol, ImportThroughTheWorkerAnswersAndMemoryFollows)
         LilvTestHost host(TEST_BUNDLE, kRate, worker);
         ASSERT_TRUE(host.Ok());
         host.Run(64); // memory use is reported once at the start
-        const std::string file = TempFile("tova-lv2-import.wav");
+        const LV2TempDir dir("tova-lv2-protocol");
+        const std::string file = TempFile(dir, "import.wav");
         host.SetPath(0, Own(host, "importWithTempo"), file);
         host.SetPath(0, Own(host, "import"), file + ".missing");
         host.Run(64);
@@ -48,7 +48,6 @@ TEST(LV2Protocol, ImportThroughTheWorkerAnswersAndMemoryFollows)
         if (worker) host.Run(64);
         ASSERT_EQ(Sets(host, Own(host, "memoryUse")).size(), 1u);
         EXPECT_EQ(Sets(host, Own(host, "memoryUse"))[0].number, 0.0);
-        std::remove(file.c_str());
     }
 }
 

@@ -9,17 +9,6 @@
 
 namespace
 {
-struct TempDir
-{
-    std::filesystem::path path;
-    explicit TempDir(const char* name) : path(std::filesystem::temp_directory_path() / name)
-    {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 // Imports a file so that memory use reads 100, and sets "Gain" to 0.5.
 void Record(LilvTestHost& host, const std::filesystem::path& file)
 {
@@ -40,7 +29,7 @@ double MemoryUse(LilvTestHost& host)
 
 TEST(LV2State, SavedAsAFileRestoresIntoANewInstance)
 {
-    const TempDir dir("tova-lv2-state-file");
+    const LV2TempDir dir("tova-lv2-state-file");
     {
         LilvTestHost host(TEST_BUNDLE, kRate);
         ASSERT_TRUE(host.Ok());
@@ -61,7 +50,7 @@ TEST(LV2State, SavedAsAFileRestoresIntoANewInstance)
 
 TEST(LV2State, WithoutMakePathTheStateIsAChunk)
 {
-    const TempDir dir("tova-lv2-state-chunk");
+    const LV2TempDir dir("tova-lv2-state-chunk");
     LilvTestHost host(TEST_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
     Record(host, dir.path / "in.wav");
@@ -75,7 +64,7 @@ TEST(LV2State, WithoutMakePathTheStateIsAChunk)
 
 TEST(LV2State, DamagedFileIsRefusedAndLeavesTheRecordingsAlone)
 {
-    const TempDir dir("tova-lv2-state-damaged");
+    const LV2TempDir dir("tova-lv2-state-damaged");
     {
         LilvTestHost host(TEST_BUNDLE, kRate);
         ASSERT_TRUE(host.Ok());

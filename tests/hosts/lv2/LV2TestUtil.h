@@ -6,10 +6,29 @@
 #include <lv2/patch/patch.h>
 #include <lv2/time/time.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 constexpr double kRate = 48000.0;
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end
+// of the scope. Its name carries the process id: test programs of two checkouts may run at once.
+struct LV2TempDir
+{
+    std::filesystem::path path;
+    explicit LV2TempDir(const std::string& name)
+        : path(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid())))
+    {
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~LV2TempDir() { std::filesystem::remove_all(path); }
+    LV2TempDir(const LV2TempDir&) = delete;
+    LV2TempDir& operator=(const LV2TempDir&) = delete;
+};
 
 inline std::string Own(const LilvTestHost& host, const std::string& fragment)
 {

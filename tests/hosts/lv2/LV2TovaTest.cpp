@@ -1,7 +1,7 @@
-// Tova's own bundle, end to end: a bar recorded from MIDI at the host's tempo, played back on
-// its key and on a transposed one, kept through a saved and restored state; a file imported
-// and played through the protocol; memory use read through it; foreign and damaged states
-// refused.
+// Tova's own bundle, end to end: what each output bus carries; a bar recorded from MIDI at the
+// host's tempo, played back on its key and on a transposed one, kept through a saved and restored
+// state; a file imported and played through the protocol; memory use read through it; foreign and
+// damaged states refused.
 
 #include "LV2SavedState.h"
 #include "LV2TovaSession.h"
@@ -18,17 +18,6 @@ namespace
 {
 // A whole tone up from 440 Hz: 440 × 2^(2/12) = 493.88 Hz.
 const double kWholeToneUp = kTone * std::pow(2.0, 2.0 / 12);
-
-struct TempDir
-{
-    std::filesystem::path path;
-    explicit TempDir(const char* name) : path(std::filesystem::temp_directory_path() / name)
-    {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
 
 void ExpectOneBarLoopAt(const Session& session, std::size_t start, double frequency)
 {
@@ -70,9 +59,30 @@ void WriteToneFile(const std::filesystem::path& file)
 }
 } // namespace
 
+TEST(LV2Tova, BusesCarryTheMainOutputTheDryInputAndSilence)
+{
+    LilvTestHost host(TOVA_BUNDLE, kRate);
+    ASSERT_TRUE(host.Ok());
+    Session session(host);
+    session.Run(kBlock, true);
+    float dryError = 0;
+    float others = 0;
+    for (std::uint32_t c = 0; c < 2; ++c)
+        for (std::uint32_t i = 0; i < kBlock; ++i)
+        {
+            dryError = std::max(dryError, std::abs(host.Output(1, c)[i] - ToneAt(i)));
+            others =
+                std::max({others, std::abs(host.Output(2, c)[i]), std::abs(host.Output(3, c)[i])});
+        }
+    EXPECT_LT(dryError, 1e-6f) << "bus 1: the input as it came";
+    EXPECT_EQ(others, 0.0f) << "buses 2 and 3";
+    // Bus 0 passes the input while nothing plays ("Play Thru" "Fill").
+    EXPECT_GT(Peak(session.Output(), kBlock / 2, kBlock), 0.4f);
+}
+
 TEST(LV2Tova, RecordsOneBarAndPlaysItTransposed)
 {
-    const TempDir dir("tova-lv2-tova-record");
+    const LV2TempDir dir("tova-lv2-tova-record");
     LilvTestHost host(TOVA_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
     Session session(host);
@@ -111,7 +121,7 @@ TEST(LV2Tova, RecordsOneBarAndPlaysItTransposed)
 
 TEST(LV2Tova, SavedStateRestoresIntoANewInstanceThatPlaysTheSameLoop)
 {
-    const TempDir dir("tova-lv2-tova-state");
+    const LV2TempDir dir("tova-lv2-tova-state");
     {
         LilvTestHost host(TOVA_BUNDLE, kRate);
         ASSERT_TRUE(host.Ok());
@@ -135,7 +145,7 @@ TEST(LV2Tova, SavedStateRestoresIntoANewInstanceThatPlaysTheSameLoop)
 
 TEST(LV2Tova, ImportsAFileThroughTheProtocolAndPlaysIt)
 {
-    const TempDir dir("tova-lv2-tova-import");
+    const LV2TempDir dir("tova-lv2-tova-import");
     const auto file = dir.path / "tone.wav";
     WriteToneFile(file);
     for (const bool worker : {true, false})
@@ -183,13 +193,13 @@ TEST(LV2Tova, MemoryUseReadThroughTheProtocol)
 
 TEST(LV2Tova, ForeignOrDamagedStateIsRefusedAndTheRecordingStays)
 {
-    const TempDir foreign("tova-lv2-foreign-state");
+    const LV2TempDir foreign("tova-lv2-foreign-state");
     {
         LilvTestHost other(TEST_BUNDLE, kRate);
         ASSERT_TRUE(other.Ok());
         ASSERT_TRUE(other.Save(foreign.path.string()));
     }
-    const TempDir damaged("tova-lv2-damaged-state");
+    const LV2TempDir damaged("tova-lv2-damaged-state");
     {
         LilvTestHost host(TOVA_BUNDLE, kRate);
         ASSERT_TRUE(host.Ok());
@@ -199,7 +209,7 @@ TEST(LV2Tova, ForeignOrDamagedStateIsRefusedAndTheRecordingStays)
     const auto file = damaged.path / "state.bplist";
     std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
 
-    for (const TempDir* dir : {&foreign, &damaged})
+    for (const LV2TempDir* dir : {&foreign, &damaged})
     {
         SCOPED_TRACE(dir->path.filename().string());
         LilvTestHost host(TOVA_BUNDLE, kRate);
