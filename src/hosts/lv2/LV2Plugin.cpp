@@ -14,6 +14,7 @@
 #include <lv2/state/state.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -159,6 +160,7 @@ bool LV2Plugin::Prepare(std::string& error)
     mInputCopy.assign(channels * mMaxRenderFrames, 0.0f);
     mSilence.assign(mMaxRenderFrames, 0.0f);
     mDiscard.assign(mMaxRenderFrames, 0.0f);
+    mControlCopy.assign(kControlCopyBytes / sizeof(std::uint64_t), 0);
     if (const OSStatus status = AudioUnitInitialize(mUnit))
     {
         error = Failed("initialising the unit", status);
@@ -186,9 +188,9 @@ void LV2Plugin::Run(std::uint32_t frames)
     mOutput.Begin(mNotify);
     mParameters.ApplyHostChanges();
     mCursor = 0;
-    if (mControl != nullptr)
+    if (const LV2_Atom_Sequence* control = AlignedControl())
     {
-        LV2_ATOM_SEQUENCE_FOREACH(mControl, event)
+        LV2_ATOM_SEQUENCE_FOREACH(control, event)
         {
             // Events come in time order; one out of order or past the block is taken where
             // the block stands, never rendered twice.
@@ -208,6 +210,33 @@ void LV2Plugin::Run(std::uint32_t frames)
     RenderUntil(frames);
     Notify();
     mOutput.End();
+}
+
+const LV2_Atom_Sequence* LV2Plugin::AlignedControl()
+{
+    if (mControl == nullptr ||
+        reinterpret_cast<std::uintptr_t>(mControl) % alignof(LV2_Atom_Event) == 0)
+        return mControl;
+    LV2_Atom header;
+    std::memcpy(&header, mControl, sizeof header);
+    const std::uint32_t copied =
+        std::min<std::uint32_t>(header.size, kControlCopyBytes - sizeof(LV2_Atom));
+    auto* copy = reinterpret_cast<LV2_Atom_Sequence*>(mControlCopy.data());
+    std::memcpy(copy, mControl, sizeof(LV2_Atom) + copied);
+    // Whole events only: the sequence ends after the last event that the copy holds entirely.
+    const auto* body = reinterpret_cast<const std::uint8_t*>(&copy->body);
+    std::uint64_t end = sizeof(LV2_Atom_Sequence_Body);
+    std::uint64_t next = end;
+    while (next + sizeof(LV2_Atom_Event) <= copied)
+    {
+        const auto* event = reinterpret_cast<const LV2_Atom_Event*>(body + next);
+        const std::uint64_t eventEnd = next + sizeof(LV2_Atom_Event) + event->body.size;
+        if (eventEnd > copied) break;
+        end = eventEnd;
+        next = next + sizeof(LV2_Atom_Event) + lv2_atom_pad_size(event->body.size);
+    }
+    copy->atom.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, copied));
+    return copy;
 }
 
 void LV2Plugin::RenderUntil(std::uint32_t frame)

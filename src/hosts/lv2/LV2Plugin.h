@@ -38,6 +38,10 @@ class LV2Plugin
 public:
     // The longest render call; longer host blocks are rendered in pieces.
     static constexpr std::uint32_t kMaxRenderFrames = 2048;
+    // Atom buffers are to be 8-byte aligned, but some hosts hand over buffers 4 bytes off
+    // (jalv 1.6's event buffers). Such a control sequence is read from an aligned copy of at
+    // most this many bytes; events past it are left out.
+    static constexpr std::uint32_t kControlCopyBytes = 65536;
 
     // [ui] Null with a message on stderr when the unit cannot be opened.
     static LV2Plugin* Create(const LV2BundleInfo& bundle, double sampleRate,
@@ -68,8 +72,9 @@ private:
     bool Prepare(std::string& error); // [ui] formats, callbacks, initialisation
 
     // ---- run() ----
-    void RenderUntil(std::uint32_t frame);  // [render] renders the block up to frame
-    void RenderPiece(std::uint32_t frames); // [render] one render call of every bus
+    const LV2_Atom_Sequence* AlignedControl(); // [render] the control port, or its copy
+    void RenderUntil(std::uint32_t frame);     // [render] renders the block up to frame
+    void RenderPiece(std::uint32_t frames);    // [render] one render call of every bus
     // [render] One event of the control port, offset frames into the next render call.
     void Receive(const LV2_Atom_Event& event, std::uint32_t offset);
     void ReceiveObject(const LV2_Atom_Object& object); // [render]
@@ -107,6 +112,7 @@ private:
     std::vector<const float*> mInputs; // bus by bus, left then right
     std::vector<float*> mOutputs;      // bus by bus, left then right
     const LV2_Atom_Sequence* mControl = nullptr;
+    std::vector<std::uint64_t> mControlCopy; // 8-byte aligned room for a misaligned sequence
     LV2_Atom_Sequence* mNotify = nullptr;
 
     // Render state of the current block.

@@ -41,6 +41,34 @@ TEST(LV2Wrapper, MidiReachesTheUnitAtItsFrame)
     EXPECT_EQ(heard, std::vector<std::uint32_t>(std::begin(frames), std::end(frames)));
 }
 
+TEST(LV2Wrapper, SequencesFourBytesOffAreReadAndWrittenWhole)
+{
+    // As jalv 1.6 hands them over: read through an aligned copy, so 8-byte fields (event
+    // times, Long and Double atoms) are never read from a misaligned address.
+    LilvTestHost host(TEST_BUNDLE, kRate, true, LilvTestHost::AtomAlignment::OffBy4);
+    ASSERT_TRUE(host.Ok());
+    using N = LilvTestHost::Number;
+    host.Midi(0, {0x90, 40, 100});
+    host.Midi(10, {0x90, 41, 100});
+    host.Object(100, LV2_TIME__Position,
+                {{LV2_TIME__bar, N::Long, 2},
+                 {LV2_TIME__barBeat, N::Double, 1.5},
+                 {LV2_TIME__beatsPerMinute, N::Double, 120},
+                 {LV2_TIME__speed, N::Long, 1}});
+    host.Get(200, Own(host, "memoryUse"));
+    host.Midi(4999, {0x90, 42, 100});
+    host.Run(5000);
+
+    std::vector<std::uint32_t> heard;
+    for (std::uint32_t i = 0; i < 5000; ++i)
+        if (host.Output(0, 1)[i] != 0) heard.push_back(i);
+    EXPECT_EQ(heard, (std::vector<std::uint32_t>{0, 10, 4999}));
+    EXPECT_EQ(host.Output(1, 0)[100], 9.5f); // 2 bars of 4, then beat 1.5
+    EXPECT_EQ(host.Output(1, 1)[100], 120.0f);
+    ASSERT_EQ(Sets(host, Own(host, "memoryUse")).size(), 1u);
+    EXPECT_EQ(Sets(host, Own(host, "memoryUse"))[0].number, 0.0);
+}
+
 TEST(LV2Wrapper, BlocksOfAnySizeRenderInPiecesOfAtMost2048Frames)
 {
     LilvTestHost host(TEST_BUNDLE, kRate);

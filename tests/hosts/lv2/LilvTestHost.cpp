@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool withWorker)
+LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool withWorker,
+                           AtomAlignment alignment)
 {
     mMap = {this, &MapURI};
     mUnmap = {this, &UnmapURI};
@@ -41,8 +42,12 @@ LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool
     LilvNode* atom = lilv_new_uri(mWorld, LV2_ATOM__AtomPort);
     LilvNode* control = lilv_new_uri(mWorld, LV2_CORE__ControlPort);
     LilvNode* input = lilv_new_uri(mWorld, LV2_CORE__InputPort);
-    mControlBuffer.assign(kAtomBufferSize / 8, 0);
-    mNotifyBuffer.assign(kAtomBufferSize / 8, 0);
+    const std::size_t offset = alignment == AtomAlignment::OffBy4 ? 4 : 0;
+    mControlBuffer.assign(kAtomBufferSize / 8 + 1, 0);
+    mNotifyBuffer.assign(kAtomBufferSize / 8 + 1, 0);
+    mNotifyCopy.assign(kAtomBufferSize / 8, 0);
+    mControl = reinterpret_cast<std::uint8_t*>(mControlBuffer.data()) + offset;
+    mNotify = reinterpret_cast<std::uint8_t*>(mNotifyBuffer.data()) + offset;
     for (std::uint32_t i = 0; i < lilv_plugin_get_num_ports(mPlugin); ++i)
     {
         const LilvPort* port = lilv_plugin_get_port_by_index(mPlugin, i);
@@ -55,7 +60,7 @@ LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool
             data = mAudio[i].data();
         }
         else if (lilv_port_is_a(mPlugin, port, atom))
-            data = isInput ? mControlBuffer.data() : mNotifyBuffer.data();
+            data = isInput ? mControl : mNotify;
         else if (lilv_port_is_a(mPlugin, port, control))
         {
             LilvNode* defaultValue = nullptr;
@@ -71,8 +76,7 @@ LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool
         lilv_node_free(node);
     lilv_instance_activate(mInstance);
     // An empty control sequence until the first event.
-    lv2_atom_forge_set_buffer(&mForge, reinterpret_cast<std::uint8_t*>(mControlBuffer.data()),
-                              kAtomBufferSize);
+    lv2_atom_forge_set_buffer(&mForge, mControl, kAtomBufferSize);
     lv2_atom_forge_sequence_head(&mForge, &mSequence, 0);
 }
 
@@ -221,9 +225,9 @@ void LilvTestHost::SetPath(std::uint32_t frame, const std::string& property,
 void LilvTestHost::Cycle(std::uint32_t frames)
 {
     lv2_atom_forge_pop(&mForge, &mSequence);
-    auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(mNotifyBuffer.data());
-    notify->atom.type = mChunk;
-    notify->atom.size = kAtomBufferSize - sizeof(LV2_Atom);
+    // An empty chunk of the buffer's size: the plug-in's room for its sequence.
+    const LV2_Atom room{kAtomBufferSize - static_cast<std::uint32_t>(sizeof(LV2_Atom)), mChunk};
+    std::memcpy(mNotify, &room, sizeof room);
     lilv_instance_run(mInstance, frames);
 }
 
@@ -241,15 +245,19 @@ void LilvTestHost::AfterCycle()
     for (const auto& response : responses)
         mWorker->work_response(lilv_instance_get_handle(mInstance),
                                static_cast<std::uint32_t>(response.size()), response.data());
-    lv2_atom_forge_set_buffer(&mForge, reinterpret_cast<std::uint8_t*>(mControlBuffer.data()),
-                              kAtomBufferSize);
+    lv2_atom_forge_set_buffer(&mForge, mControl, kAtomBufferSize);
     lv2_atom_forge_sequence_head(&mForge, &mSequence, 0);
 }
 
 void LilvTestHost::ReadNotify()
 {
     mNotifications.clear();
-    const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(mNotifyBuffer.data());
+    // Read from an aligned copy: the port's buffer may sit 4 bytes off.
+    LV2_Atom header;
+    std::memcpy(&header, mNotify, sizeof header);
+    std::memcpy(mNotifyCopy.data(), mNotify,
+                std::min<std::size_t>(sizeof header + header.size, kAtomBufferSize));
+    const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(mNotifyCopy.data());
     LV2_ATOM_SEQUENCE_FOREACH(notify, event)
     {
         Notification n;

@@ -49,8 +49,17 @@ public:
         double value;
     };
 
+    // Where the atom ports' sequences start: on 8 bytes, as LV2 asks, or 4 bytes off, as
+    // jalv 1.6's event buffers do.
+    enum class AtomAlignment
+    {
+        Aligned,
+        OffBy4
+    };
+
     // bundleDir: the bundle's folder. withWorker: whether work:schedule is offered.
-    LilvTestHost(const std::string& bundleDir, double sampleRate, bool withWorker = true);
+    LilvTestHost(const std::string& bundleDir, double sampleRate, bool withWorker = true,
+                 AtomAlignment alignment = AtomAlignment::Aligned);
     ~LilvTestHost();
     LilvTestHost(const LilvTestHost&) = delete;
     LilvTestHost& operator=(const LilvTestHost&) = delete;
@@ -132,6 +141,9 @@ private:
     std::map<std::string, std::uint32_t> mSymbols;
     std::vector<std::uint64_t> mControlBuffer; // 8-byte aligned atom storage
     std::vector<std::uint64_t> mNotifyBuffer;
+    std::uint8_t* mControl = nullptr; // the sequences, inside those, as the alignment asks
+    std::uint8_t* mNotify = nullptr;
+    std::vector<std::uint64_t> mNotifyCopy; // where the notify port is read, aligned
     LV2_Atom_Forge mForge{};
     LV2_Atom_Forge_Frame mSequence{};
     std::vector<Notification> mNotifications;
