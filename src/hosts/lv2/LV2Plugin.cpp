@@ -329,7 +329,11 @@ LV2_State_Status LV2Plugin::Restore(LV2_State_Retrieve_Function retrieve, LV2_St
     const LV2_State_Status status = mState.Restore(retrieve, handle, features);
     if (status != LV2_STATE_SUCCESS)
     {
-        std::fprintf(stderr, "%s: restoring the state: %s\n", mBundle.name, mState.Error().c_str());
+        // A state without the unit's property (a host's default state holds port values only,
+        // and jalv restores one at every start) is refused without a word.
+        if (status != LV2_STATE_ERR_NO_PROPERTY)
+            std::fprintf(stderr, "%s: restoring the state: %s\n", mBundle.name,
+                         mState.Error().c_str());
         return status;
     }
     mParameters.Rebase();
