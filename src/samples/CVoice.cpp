@@ -70,6 +70,7 @@ bool CVoice::Play(float* left, float* right, int frames, bool looping, double sp
     // The shifter runs also when the key produced nothing, so its delay line drains.
     mShifter.SetShifting(mNote->PitchShift() * mNote->LegatoShift() / ratio);
     mShifter.GetSamples(left, right, left, right, frames);
+    ReleaseIfKeyEnded();
     if (mEnvelope.GetSamples(left, right, frames, sampleRate)) mNote->StopPlaying();
     const float gain = mNote->Gain();
     for (int i = 0; i < frames; ++i)
@@ -78,6 +79,18 @@ bool CVoice::Play(float* left, float* right, int frames, bool looping, double sp
         right[i] *= gain;
     }
     return IsActive();
+}
+
+void CVoice::ReleaseIfKeyEnded()
+{
+    // A key can end without a stop at a sync point: a one-shot runs out, a sample without a
+    // tempo stops the moment it is asked to, a play-all sample reaches its end. Nothing would
+    // then ever release the voice; it would stay assigned and silent, and the voicer would
+    // never count as silent again. Release it now: the ramp also fades the shifter's tail.
+    const CADSR::EStage stage = mEnvelope.Stage();
+    if ((stage == CADSR::kAttack || stage == CADSR::kSustain) && !mNote->IsPlaying() &&
+        !mNote->ShouldStart())
+        mEnvelope.SetStage(CADSR::kRelease);
 }
 
 bool CVoice::IsSilent() const

@@ -199,6 +199,56 @@ TEST(CVoicer, FinishedAndEmptiedVoicesAreFreed)
     }
 }
 
+// Keys that end without a stop at a sync point: a sample without a tempo stops the moment a
+// stop is asked for, a one-shot runs out. Their voices must still be released and freed, or
+// the voicer would never report silence again (and "Fill" play-thru would stay shut).
+TEST(CVoicer, KeysThatEndByThemselvesReleaseTheirVoices)
+{
+    // At 44100 Hz a full release from level 1 takes 1324 float steps of 1 / (0.03 * 44100).
+    constexpr int kReleaseFrames = 1324;
+    const auto renderFrames = [](VoicerFixture& t, int frames)
+    {
+        for (int done = 0; done < frames; done += 16)
+            t.voicer.Play(t.left.data(), t.right.data(), 16, false, 1.0);
+    };
+    {
+        SCOPED_TRACE("a sample without a tempo stops at once and its voice is released");
+        VoicerFixture t;
+        t.keys[0].Sample()->SetTempo(-1.0);
+        t.StartNow(0);
+        renderFrames(t, 2048);            // attack done: sustain
+        t.voicer.StopNote(&t.keys[0], 1); // would wait for a beat, but the key stops now
+        EXPECT_FALSE(t.keys[0].IsPlaying());
+        t.voicer.Play(t.left.data(), t.right.data(), 16, false, 1.0);
+        EXPECT_EQ(t.voicer.Voice(t.VoiceOf(0)).Envelope().Stage(), CADSR::kRelease);
+        renderFrames(t, kReleaseFrames);
+        EXPECT_EQ(t.VoiceOf(0), -1);
+        EXPECT_EQ(t.voicer.Top(), 0);
+        EXPECT_TRUE(t.voicer.IsSilent());
+    }
+    {
+        SCOPED_TRACE("a one-shot that runs out while held is released and freed");
+        VoicerFixture t;
+        CSample* shortOne = StoreFrames(*t.factory, std::vector<float>(100, 0.5f));
+        shortOne->SetTempo(120.0);
+        t.keys[3].SetSample(shortOne);
+        shortOne->Release();
+        t.StartNow(3);
+        renderFrames(t, 112); // the 100 frames are played out inside this stretch
+        EXPECT_FALSE(t.keys[3].IsPlaying());
+        renderFrames(t, kReleaseFrames + 16);
+        EXPECT_EQ(t.voicer.Top(), 0);
+        EXPECT_TRUE(t.voicer.IsSilent());
+    }
+    {
+        SCOPED_TRACE("a key still playing keeps its voice in sustain");
+        VoicerFixture t;
+        t.StartNow(0);
+        renderFrames(t, 4096);
+        EXPECT_EQ(t.voicer.Voice(t.VoiceOf(0)).Envelope().Stage(), CADSR::kSustain);
+    }
+}
+
 TEST(CVoicer, AllNotesOffAndStops)
 {
     VoicerFixture t;

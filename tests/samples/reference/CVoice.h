@@ -52,6 +52,8 @@ private:
     // [render] Whether the voice goes on: sounding, or silent with a start pending, and in
     // neither case about to lose its sample.
     bool IsActive() const;
+    // [render] Starts the release of a voice whose key has stopped playing by itself.
+    void ReleaseIfKeyEnded();
 
     CKeyInfo* mNote = nullptr;
     CShifter mShifter;
