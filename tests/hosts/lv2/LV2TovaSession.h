@@ -4,6 +4,8 @@
 
 #include "LV2TestUtil.h"
 
+#include <sndfile.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -104,6 +106,28 @@ inline std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::si
         if (rms[w] < loudest / 10 && rms[w - 1] >= loudest / 10)
             starts.push_back(from + w * kWindow);
     return starts;
+}
+
+// Two seconds of the 440 Hz tone at 48 kHz, 16-bit stereo; false when it cannot be written.
+inline bool WriteToneFile(const std::filesystem::path& file)
+{
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(kRate);
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+    if (out == nullptr) return false;
+    std::vector<float> frames;
+    for (std::uint64_t i = 0; i < 2 * static_cast<std::uint64_t>(kRate); ++i)
+    {
+        const auto value = static_cast<float>(
+            0.5 * std::sin(2 * std::numbers::pi * kTone * static_cast<double>(i) / kRate));
+        frames.push_back(value);
+        frames.push_back(value);
+    }
+    const sf_count_t count = static_cast<sf_count_t>(frames.size() / 2);
+    const bool written = sf_writef_float(out, frames.data(), count) == count;
+    return sf_close(out) == 0 && written;
 }
 
 // Records one bar on key 62 (note 48 holds "Recording" on through its default binding), with

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sndfile.h>
-
 #include <filesystem>
 
 using namespace tova_session;
@@ -36,27 +34,6 @@ double MemoryUse(LilvTestHost& host)
     return sets.empty() ? -1 : sets.back().number;
 }
 
-// Two seconds of the 440 Hz tone at 48 kHz, 16-bit stereo.
-void WriteToneFile(const std::filesystem::path& file)
-{
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(kRate);
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(out, nullptr) << sf_strerror(nullptr);
-    std::vector<float> frames;
-    for (std::uint64_t i = 0; i < 2 * static_cast<std::uint64_t>(kRate); ++i)
-    {
-        const auto value = static_cast<float>(
-            0.5 * std::sin(2 * std::numbers::pi * kTone * static_cast<double>(i) / kRate));
-        frames.push_back(value);
-        frames.push_back(value);
-    }
-    EXPECT_EQ(sf_writef_float(out, frames.data(), static_cast<sf_count_t>(frames.size() / 2)),
-              static_cast<sf_count_t>(frames.size() / 2));
-    sf_close(out);
-}
 } // namespace
 
 TEST(LV2Tova, BusesCarryTheMainOutputTheDryInputAndSilence)
@@ -147,7 +124,7 @@ TEST(LV2Tova, ImportsAFileThroughTheProtocolAndPlaysIt)
 {
     const LV2TempDir dir("tova-lv2-tova-import");
     const auto file = dir.path / "tone.wav";
-    WriteToneFile(file);
+    ASSERT_TRUE(WriteToneFile(file));
     for (const bool worker : {true, false})
     {
         SCOPED_TRACE(worker ? "worker" : "no worker: imported inside run");

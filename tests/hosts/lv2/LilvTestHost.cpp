@@ -82,6 +82,15 @@ LilvTestHost::LilvTestHost(const std::string& bundleDir, double sampleRate, bool
 
 LilvTestHost::~LilvTestHost()
 {
+    if (mWorkerThread.joinable())
+    {
+        {
+            const std::lock_guard lock(mWorkLock);
+            mWorkerStop = true;
+        }
+        mWorkReady.notify_one();
+        mWorkerThread.join();
+    }
     if (mMemoryState != nullptr) lilv_state_free(mMemoryState);
     if (mInstance != nullptr)
     {
@@ -122,7 +131,12 @@ LV2_Worker_Status LilvTestHost::Schedule(LV2_Worker_Schedule_Handle handle, std:
                                          const void* data)
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    static_cast<LilvTestHost*>(handle)->mJobs.emplace_back(bytes, bytes + size);
+    auto* host = static_cast<LilvTestHost*>(handle);
+    {
+        const std::lock_guard lock(host->mWorkLock);
+        host->mJobs.emplace_back(bytes, bytes + size);
+    }
+    host->mWorkReady.notify_one();
     return LV2_WORKER_SUCCESS;
 }
 
@@ -130,7 +144,9 @@ LV2_Worker_Status LilvTestHost::Respond(LV2_Worker_Respond_Handle handle, std::u
                                         const void* data)
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    static_cast<LilvTestHost*>(handle)->mResponses.emplace_back(bytes, bytes + size);
+    auto* host = static_cast<LilvTestHost*>(handle);
+    const std::lock_guard lock(host->mWorkLock);
+    host->mResponses.emplace_back(bytes, bytes + size);
     return LV2_WORKER_SUCCESS;
 }
 
@@ -234,19 +250,54 @@ void LilvTestHost::Cycle(std::uint32_t frames)
 void LilvTestHost::AfterCycle()
 {
     ReadNotify();
-    // The worker's turn, then its answers, before the next cycle.
+    // The worker's turn (unless its thread takes the jobs), then its answers, before the next
+    // cycle.
     std::vector<std::vector<std::uint8_t>> jobs;
-    jobs.swap(mJobs);
-    for (const auto& job : jobs)
-        mWorker->work(lilv_instance_get_handle(mInstance), &Respond, this,
-                      static_cast<std::uint32_t>(job.size()), job.data());
     std::vector<std::vector<std::uint8_t>> responses;
-    responses.swap(mResponses);
+    if (!mWorkerThread.joinable())
+    {
+        {
+            const std::lock_guard lock(mWorkLock);
+            jobs.swap(mJobs);
+        }
+        RunJobs(jobs);
+    }
+    {
+        const std::lock_guard lock(mWorkLock);
+        responses.swap(mResponses);
+    }
     for (const auto& response : responses)
         mWorker->work_response(lilv_instance_get_handle(mInstance),
                                static_cast<std::uint32_t>(response.size()), response.data());
     lv2_atom_forge_set_buffer(&mForge, mControl, kAtomBufferSize);
     lv2_atom_forge_sequence_head(&mForge, &mSequence, 0);
+}
+
+void LilvTestHost::RunJobs(std::vector<std::vector<std::uint8_t>>& jobs)
+{
+    for (const auto& job : jobs)
+        mWorker->work(lilv_instance_get_handle(mInstance), &Respond, this,
+                      static_cast<std::uint32_t>(job.size()), job.data());
+    jobs.clear();
+}
+
+void LilvTestHost::StartWorkerThread()
+{
+    mWorkerThread = std::thread(
+        [this]
+        {
+            std::vector<std::vector<std::uint8_t>> jobs;
+            for (;;)
+            {
+                {
+                    std::unique_lock lock(mWorkLock);
+                    mWorkReady.wait(lock, [this] { return mWorkerStop || !mJobs.empty(); });
+                    if (mWorkerStop) return;
+                    jobs.swap(mJobs);
+                }
+                RunJobs(jobs);
+            }
+        });
 }
 
 void LilvTestHost::ReadNotify()

@@ -1,7 +1,8 @@
 #pragma once
 // An LV2 host for tests, built on lilv: loads one bundle, instantiates its plug-in, connects
 // every port to buffers of its own, offers URID mapping and (optionally) a worker whose jobs
-// run right after each run() (as an offline host would), sends events on the control port,
+// run right after each run() (as an offline host would) or on a thread of their own (as a
+// live host's do), sends events on the control port,
 // reads the notify port and saves and restores state through lilv. URID mapping may be called
 // from any thread, as LV2 asks of a host; everything else belongs to one thread at a time.
 
@@ -10,6 +11,7 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -17,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class LilvTestHost
@@ -85,6 +88,10 @@ public:
     void SetNumber(std::uint32_t frame, const std::string& property, Number type, double value);
     void SetPath(std::uint32_t frame, const std::string& property, const std::string& path);
 
+    // From now on the worker's jobs run on a thread of their own; their responses reach the
+    // plug-in after the next cycle that follows them. Only with a worker.
+    void StartWorkerThread();
+
     // Runs frames (at most the buffers' size), then the worker's jobs and their responses.
     void Run(std::uint32_t frames) { Cycle(frames), AfterCycle(); }
     // The two halves of Run: only the plug-in's run() (nothing of the host allocates), then
@@ -116,6 +123,7 @@ private:
     void BeginEvent(std::uint32_t frame);
     void ReadNotify();
     bool RestoreState(LilvState* state);
+    void RunJobs(std::vector<std::vector<std::uint8_t>>& jobs);
 
     LilvWorld* mWorld = nullptr;
     const LilvPlugin* mPlugin = nullptr;
@@ -131,8 +139,12 @@ private:
     std::vector<LV2_Feature> mFeatureStore;
     std::vector<const LV2_Feature*> mFeatures;
     const LV2_Worker_Interface* mWorker = nullptr;
+    std::mutex mWorkLock; // guards the two queues and mWorkerStop
+    std::condition_variable mWorkReady;
     std::vector<std::vector<std::uint8_t>> mJobs;
     std::vector<std::vector<std::uint8_t>> mResponses;
+    std::thread mWorkerThread;
+    bool mWorkerStop = false;
 
     std::map<std::uint32_t, std::vector<float>> mAudio; // port index → buffer
     std::vector<std::uint32_t> mInputPorts;

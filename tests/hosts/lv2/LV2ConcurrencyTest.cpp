@@ -1,7 +1,9 @@
-// A host saving Tova's state on its own thread while the audio thread keeps calling run():
-// recording a new take and playing the recorded bar meanwhile. Every save must be a state that
-// could have been taken between two render calls: the finished bar exactly as it was, every
-// key's sample inside the saved pool, and a state that restores.
+// Tova's bundle with the host's other threads at work while the audio thread keeps calling
+// run(). A save on the host's thread while run() records a new take and plays the recorded bar:
+// every save must be a state that could have been taken between two render calls (the
+// finished bar exactly as it was, every key's sample inside the saved pool) and restore. An
+// import on the worker's own thread: decoded there, installed by the render thread while it
+// renders on, and played.
 
 #include "LV2SavedState.h"
 #include "LV2TovaSession.h"
@@ -46,7 +48,7 @@ void ExpectConsistent(const LV2SavedState& saved, const std::vector<float>& bar)
 }
 } // namespace
 
-TEST(LV2ConcurrentSave, SavesWhileRunRecordsAndPlaysAreConsistent)
+TEST(LV2Concurrency, SavesWhileRunRecordsAndPlaysAreConsistent)
 {
     const LV2TempDir scratch("tova-lv2-concurrent-save");
     const std::filesystem::path& root = scratch.path;
@@ -108,4 +110,44 @@ TEST(LV2ConcurrentSave, SavesWhileRunRecordsAndPlaysAreConsistent)
     ASSERT_FALSE(memory.empty());
     EXPECT_EQ(memory.back().number,
               static_cast<int>(static_cast<float>(last.length) * 0.0002f + 0.5f));
+}
+
+TEST(LV2Concurrency, ImportOnTheWorkerThreadIsInstalledWhileRunRenders)
+{
+    const LV2TempDir scratch("tova-lv2-concurrent-import");
+    const auto file = scratch.path / "tone.wav";
+    ASSERT_TRUE(WriteToneFile(file));
+    LilvTestHost host(TOVA_BUNDLE, kRate);
+    ASSERT_TRUE(host.Ok());
+    host.StartWorkerThread();
+    Session session(host);
+    host.SetPath(0, Own(host, "import"), file.string());
+    // The audio thread renders on, at about its own pace, until the answer comes: the worker
+    // waits meanwhile for the render calls to copy the frames in.
+    constexpr int kMaxCycles = 5000;
+    constexpr std::uint32_t kCycleFrames = 256;
+    std::vector<LilvTestHost::Notification> results;
+    for (int cycle = 0; cycle < kMaxCycles && results.empty(); ++cycle)
+    {
+        session.Run(kCycleFrames, false);
+        results = Find(host, Own(host, "ImportResult"));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].number, 0.0);
+    EXPECT_EQ(results[0].text, file.string());
+    // Two seconds, 96000 frames: trunc(96000 × 0.0002 + 0.5) = 19 tenths of a percent.
+    host.Get(0, Own(host, "memoryUse"));
+    session.Run(64, false);
+    ASSERT_FALSE(Sets(host, Own(host, "memoryUse")).empty());
+    EXPECT_EQ(Sets(host, Own(host, "memoryUse")).back().number, 19.0);
+
+    // One note on takes the waiting sample, the next plays it.
+    host.Midi(0, {0x90, 60, 100});
+    host.Midi(100, {0x80, 60, 0});
+    session.Run(kBlock, false);
+    const auto start = static_cast<std::size_t>(session.Frame());
+    host.Midi(0, {0x90, 60, 100});
+    session.Run(kBar / 2, false);
+    EXPECT_NEAR(Frequency(session.Output(), start + 4000, start + 40000), kTone, 3.0);
 }
