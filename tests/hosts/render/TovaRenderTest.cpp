@@ -308,3 +308,32 @@ TEST(TovaRender, BadArgumentsGiveOneLineAndTheirStatus)
         EXPECT_EQ(1, std::count(outcome.err.begin(), outcome.err.end(), '\n')) << outcome.err;
     }
 }
+
+TEST(TovaRender, AnImportedFileGoesToTheNextKeyPressedAndPlaysFromThere)
+{
+    // Two seconds of the tone: with --import it lasts four beats at 120 bpm, so it gets
+    // that tempo and plays in step with the bar. The first note on gives it key 60 without
+    // sounding; the next one plays it.
+    const std::string file = SignalInput("import.wav", 96000, Tone);
+    const std::string out = ScratchPath("imported.wav");
+    const std::string state = ScratchPath("imported.plist");
+    const Outcome outcome =
+        RunTova({"--import", file, "--midi",
+                 WriteSong("import.mid", {NoteOn(0, 60), NoteOff(kQuarter, 60),
+                                          NoteOn(4 * kQuarter, 72), NoteOff(8 * kQuarter, 72)}),
+                 "--out", out, "--param", "Play Thru=Off", "--state-out", state});
+    ASSERT_EQ(0, outcome.status) << outcome.err;
+    const SavedTova saved = SavedTova::Read(state);
+    ASSERT_EQ(std::vector<int>{60}, saved.OwnKeys());
+    const SavedTova::Slot& slot = saved.slots.at(saved.keys[60].slot);
+    EXPECT_EQ(96000, slot.size);
+    EXPECT_EQ(120.0, slot.tempo); // 48000 × 240 / 96000
+    EXPECT_EQ(2, slot.sync);
+
+    std::uint64_t frames = 0;
+    const std::vector<float> left = ReadLeft(out, frames);
+    // Bar 0: the assigning note is silent; bar 1: key 72 plays the file an octave up.
+    EXPECT_EQ(0.0, Rms(left, 0, 4 * kQuarterFrames));
+    EXPECT_GT(Rms(left, 4 * kQuarterFrames + 1000, 8 * kQuarterFrames), 0.3);
+    EXPECT_NEAR(2 * kTone, PeakFrequency(left, 4 * kQuarterFrames + 20000, kRate), 0.5);
+}
