@@ -175,7 +175,7 @@ TEST(TovaRender, ASavedStatePlaysTheSameLoopFromNoteOnsAlone)
     EXPECT_GT(Rms(restored, 1000, 4 * kQuarterFrames), 0.3);
 }
 
-TEST(TovaRender, RecordingsKeepToTheBarInEveryMeter)
+TEST(TovaRender, RecordingsKeepToTheBarInEveryMeterAndTempo)
 {
     // The input is a ramp that tells the time: frame i holds i / 480000. Key 60 is pressed a
     // sixteenth after a bar line and released a sixteenth after the next: the recording
@@ -184,33 +184,49 @@ TEST(TovaRender, RecordingsKeepToTheBarInEveryMeter)
     const std::string in = SignalInput("clock.wav", 10 * 48000,
                                        [](double i) { return static_cast<float>(i / 480000.0); });
     constexpr std::uint32_t kSixteenth = kQuarter / 4;
+    // 120 bpm: a quarter lasts 24000 frames; 96 bpm (625000 µs): 30000.
+    const TimedBytes slower = {4 * kQuarter, {0xFF, 0x51, 0x03, 0x09, 0x89, 0x68}};
     struct Case
     {
         const char* name;
-        std::vector<TimedBytes> meters;
+        std::vector<TimedBytes> map;
         std::uint32_t barLine; // ticks
         std::uint32_t barTicks;
+        std::uint64_t barLineFrame;
+        std::uint64_t barFrames;
+        double tempo; // as the sample keeps it
     };
     const Case cases[] = {
         // Bar 1 of 3/4: quarters 3 … 6, 1.5 s … 3 s.
-        {"3/4", {Meter(0, 3, 2)}, 3 * kQuarter, 3 * kQuarter},
-        // Bar 1 of 6/8: six eighths, the same 1.5 s … 3 s; a host counting quarter notes
-        // would have the plug-in wait for beat 6 of 6.
-        {"6/8", {Meter(0, 6, 3)}, 3 * kQuarter, 3 * kQuarter},
+        {"3/4", {Meter(0, 3, 2)}, 3 * kQuarter, 3 * kQuarter, 72000, 72000, 120},
+        // Bar 1 of 6/8: six eighths, the same 1.5 s … 3 s, at 240 eighths per minute; a host
+        // counting quarter notes would have the plug-in wait for beat 6 of 6.
+        {"6/8", {Meter(0, 6, 3)}, 3 * kQuarter, 3 * kQuarter, 72000, 72000, 240},
         // One bar of 4/4, then 3/4: bar 1 is quarters 4 … 7, 2 s … 3.5 s; quarter 4 modulo 3
         // would place it a beat into a bar.
-        {"4/4 then 3/4", {Meter(0, 4, 2), Meter(4 * kQuarter, 3, 2)}, 4 * kQuarter, 3 * kQuarter},
+        {"4/4 then 3/4",
+         {Meter(0, 4, 2), Meter(4 * kQuarter, 3, 2)},
+         4 * kQuarter,
+         3 * kQuarter,
+         96000,
+         72000,
+         120},
         // 3/4 cut short by 5/8 at quarter 4 (one quarter into its second bar): bar 2 of
-        // 5/8 from quarter 4 + 2.5 = 6.5, 3.25 s … 4.5 s.
+        // 5/8 from quarter 4 + 2.5 = 6.5, 3.25 s … 4.5 s, at 240 eighths per minute.
         {"3/4 then 5/8",
          {Meter(0, 3, 2), Meter(4 * kQuarter, 5, 3)},
          4 * kQuarter + 5 * kQuarter / 2,
-         5 * kQuarter / 2},
+         5 * kQuarter / 2,
+         156000,
+         60000,
+         240},
+        // 4/4 at 120 bpm for one bar, then 96 bpm: bar 1 lasts 4 × 30000 frames from 2 s.
+        {"120 then 96 bpm", {slower}, 4 * kQuarter, 4 * kQuarter, 96000, 120000, 96},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        std::vector<TimedBytes> song = c.meters;
+        std::vector<TimedBytes> song = c.map;
         for (const TimedBytes& event :
              RecordKey60(c.barLine + kSixteenth, c.barLine + c.barTicks + kSixteenth))
             song.push_back(event);
@@ -222,17 +238,16 @@ TEST(TovaRender, RecordingsKeepToTheBarInEveryMeter)
         const SavedTova saved = SavedTova::Read(state);
         EXPECT_EQ(std::vector<int>{60}, saved.OwnKeys());
         if (saved.keys[60].slot < 0 || saved.keys[60].automatic) continue;
-        // At 120 bpm a tick lasts 0.5 s / 480 = 50 frames.
-        const std::uint64_t barFrames = c.barTicks * std::uint64_t{50};
+        EXPECT_NEAR(c.tempo, saved.slots.at(saved.keys[60].slot).tempo, 1e-3);
         const std::vector<float> sample = saved.LeftOf(60);
-        EXPECT_EQ(barFrames, sample.size());
-        if (sample.size() != barFrames) continue;
+        EXPECT_EQ(c.barFrames, sample.size());
+        if (sample.size() != c.barFrames) continue;
         // Past the 50-frame fade-in: frame 100 of the sample is frame barLine + 100 of the
-        // input, within two frames (1 / 240000).
-        const double expected = static_cast<double>(c.barLine * 50 + 100) / 480000.0;
+        // input, within two frames (1 / 240000); the same near the end.
+        const double expected = static_cast<double>(c.barLineFrame + 100) / 480000.0;
         EXPECT_NEAR(expected, sample[100], 1.0 / 240000);
-        EXPECT_NEAR(expected + static_cast<double>(barFrames - 200) / 480000.0,
-                    sample[barFrames - 100], 1.0 / 240000);
+        EXPECT_NEAR(expected + static_cast<double>(c.barFrames - 200) / 480000.0,
+                    sample[c.barFrames - 100], 1.0 / 240000);
     }
 }
 
