@@ -19,7 +19,7 @@ constexpr double kRate = 48000.0;
 constexpr std::uint16_t kTicks = 480;
 constexpr std::uint32_t kQuarter = kTicks;
 constexpr std::uint64_t kQuarterFrames = 24000;
-// Notes 48 (held) and 60 with Tova's default learned notes: 48 switches "Recording".
+// Among Tova's default learned notes: note 48, held, switches "Recording" on.
 constexpr std::uint8_t kRecordingNote = 48;
 
 Outcome RunTova(const std::vector<std::string>& args)
