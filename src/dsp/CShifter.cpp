@@ -31,18 +31,6 @@ void FadeIn(float* out, float last, int fade)
 }
 } // namespace
 
-inline double CShifter::WrapHead(double position) const
-{
-    const double size = mSize;
-    if (position >= size)
-    {
-        position -= size;
-        // Only a ratio larger than the active length steps a head more than once around.
-        if (position >= size) position = std::fmod(position, size);
-    }
-    return position;
-}
-
 const CShifter::Table& CShifter::CrossfadeTable()
 {
     // Built once by whichever shifter is constructed first; the static's initialisation is

@@ -11,6 +11,7 @@
 // the run side by side, with the arithmetic of one frame at a time.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 class CShifter
@@ -47,20 +48,22 @@ public:
     // to 1 over the table.
     static const Table& CrossfadeTable(); // [any]
 
-private:
+protected:
+    // The state of the delay line and its heads, and the head arithmetic, are shared with the
+    // frame-by-frame form of the shifting that the optimised runs are checked against.
+
     // Brings a head that stepped past the end of the active length back into it. [render]
-    double WrapHead(double position) const;
-    // How many of the next `frames` frames (at least one) can be written before any of them is
-    // read, because no head reads a frame that the run writes after the head's own.
-    // `fullReach` bounds how far a head gains on the writer over a full run. [render]
-    int FramesClearOfWriter(int frames, int fullReach) const;
-    // Writes input frames into the delay line at the write position and advances it. [render]
-    void WriteFrames(const float* inLeft, const float* inRight, int frames);
-    // The two modes of GetSamples. [render]
-    void RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
-                   int frames);
-    void RunShifting(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
-                     int frames);
+    double WrapHead(double position) const
+    {
+        const double size = mSize;
+        if (position >= size)
+        {
+            position -= size;
+            // Only a ratio larger than the active length steps a head more than once around.
+            if (position >= size) position = std::fmod(position, size);
+        }
+        return position;
+    }
 
     double mShift = 1.0;
     // Both delay lines in one, left and right of a frame side by side, followed by a copy of
@@ -75,4 +78,17 @@ private:
     float mLastR = 0.0f;
     std::int32_t mResetSize = kBaseSize;
     double mLastShift = 1.0;
+
+private:
+    // How many of the next `frames` frames (at least one) can be written before any of them is
+    // read, because no head reads a frame that the run writes after the head's own.
+    // `fullReach` bounds how far a head gains on the writer over a full run. [render]
+    int FramesClearOfWriter(int frames, int fullReach) const;
+    // Writes input frames into the delay line at the write position and advances it. [render]
+    void WriteFrames(const float* inLeft, const float* inRight, int frames);
+    // The two modes of GetSamples. [render]
+    void RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                   int frames);
+    void RunShifting(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                     int frames);
 };

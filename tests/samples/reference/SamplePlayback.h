@@ -1,20 +1,15 @@
 #pragma once
-// Sample playback as it stood before the voice path was optimised: CSampleFactory's GetSamples
-// and SkipSamples and CSample's rate correction, kept verbatim over a factory's pool (read
-// through its public accessors).  The optimised playback is checked against these bit for bit.
+// Forward sample playback as it stood before it was restructured for speed: every frame read
+// and the position stepped on before the next.  Only forward playback (a positive, finite rate
+// into buffers) was restructured, so everything else, and where a render starts, is left to the
+// factory itself.  The optimised playback is checked against this bit for bit.
 
 class CSample;
 class CSampleFactory;
 
 namespace reference
 {
-double GetSamples(const CSampleFactory& factory, const CSample& sample, double position,
-                  float* left, float* right, int frames, double rate, bool looping);
-double SkipSamples(const CSampleFactory& factory, const CSample& sample, double position,
-                   int frames, double rate, bool looping);
-// CSample::Play and CSample::SkipSamples.
-double PlaySample(const CSample& sample, double position, float* left, float* right, int frames,
-                  double rate, bool looping, double sampleRate);
-double SkipSample(const CSample& sample, double position, int frames, double rate, bool looping,
-                  double sampleRate);
+// CSampleFactory::GetSamples.
+double GetSamples(CSampleFactory& factory, CSample* sample, double position, float* left,
+                  float* right, int frames, double rate, bool looping);
 } // namespace reference
