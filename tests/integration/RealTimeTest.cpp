@@ -1,12 +1,13 @@
 // The render path under load (voices, recording, live capture, reverb, play-thru) makes no
-// allocation, takes no mutex and makes no system call. This program replaces the global
-// allocation functions to count them while rendering; in builds without sanitizers (which
-// bring their own) it also replaces the malloc family and the mutex calls, and traps system
-// calls.
+// allocation, takes no mutex and makes no system call. The allocation counter replaces the
+// global allocation functions to count them while rendering; in builds without sanitizers
+// (which bring their own) this program also replaces the malloc family and the mutex calls,
+// and traps system calls.
 
 #include "integration/CTovaProbe.h"
 #include "integration/TovaHost.h"
 #include "platform/services/TestMIDIBackend.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +15,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
-#include <cstdlib>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
-#include <new>
 #include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -35,70 +34,22 @@
 
 namespace
 {
-std::atomic<bool> gCounting{false};
-std::atomic<int> gAllocations{0};
+std::atomic<bool> gCountingLocks{false};
 std::atomic<int> gLocks{0};
 
-void Count()
-{
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
-
-void* Allocate(std::size_t size)
-{
-    Count();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-// Counts what happens between construction and destruction.
+// Counts what happens while it lives: allocations, and in builds without sanitizers also the
+// C-level ones and the mutex locks.
 struct Counting
 {
     Counting()
     {
-        gAllocations = 0;
         gLocks = 0;
-        gCounting = true;
+        gCountingLocks = true;
     }
-    ~Counting() { gCounting = false; }
+    ~Counting() { gCountingLocks = false; }
+    AllocationCounter allocations;
 };
 } // namespace
-
-void* operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    Count();
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    Count();
-    return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 extern "C"
 {
@@ -111,12 +62,12 @@ extern "C"
     __asm__(".symver RealMutexTrylock,__pthread_mutex_trylock@GLIBC_2.2.5");
     int pthread_mutex_lock(pthread_mutex_t* mutex)
     {
-        if (gCounting.load(std::memory_order_relaxed)) gLocks.fetch_add(1);
+        if (gCountingLocks.load(std::memory_order_relaxed)) gLocks.fetch_add(1);
         return RealMutexLock(mutex);
     }
     int pthread_mutex_trylock(pthread_mutex_t* mutex)
     {
-        if (gCounting.load(std::memory_order_relaxed)) gLocks.fetch_add(1);
+        if (gCountingLocks.load(std::memory_order_relaxed)) gLocks.fetch_add(1);
         return RealMutexTrylock(mutex);
     }
 
@@ -127,27 +78,27 @@ extern "C"
     void* __libc_memalign(std::size_t, std::size_t);
     void* malloc(std::size_t size)
     {
-        Count();
+        AllocationCounter::Note();
         return __libc_malloc(size);
     }
     void* calloc(std::size_t n, std::size_t size)
     {
-        Count();
+        AllocationCounter::Note();
         return __libc_calloc(n, size);
     }
     void* realloc(void* p, std::size_t size)
     {
-        Count();
+        AllocationCounter::Note();
         return __libc_realloc(p, size);
     }
     void* aligned_alloc(std::size_t alignment, std::size_t size)
     {
-        Count();
+        AllocationCounter::Note();
         return __libc_memalign(alignment, size);
     }
     int posix_memalign(void** out, std::size_t alignment, std::size_t size)
     {
-        Count();
+        AllocationCounter::Note();
         *out = __libc_memalign(alignment, size);
         return *out != nullptr ? 0 : ENOMEM;
     }
@@ -209,7 +160,7 @@ TEST(TovaRealTime, RenderingAllocatesNothingAndTakesNoLock)
         const Counting counting;
         for (int i = 0; i < 3000; ++i)
             Cycle(host, i);
-        EXPECT_EQ(0, gAllocations.load());
+        EXPECT_EQ(0, counting.allocations.Count());
         EXPECT_EQ(0, gLocks.load());
     }
     EXPECT_EQ(60, probe.RecordKey()); // still recording, the voices still sounding
@@ -219,7 +170,7 @@ TEST(TovaRealTime, RenderingAllocatesNothingAndTakesNoLock)
         const Counting counting;
         for (int i = 0; i < 100; ++i)
             Cycle(host, i);
-        EXPECT_EQ(0, gAllocations.load());
+        EXPECT_EQ(0, counting.allocations.Count());
         EXPECT_EQ(0, gLocks.load());
     }
     EXPECT_NE(nullptr, probe.Key(60).Sample());

@@ -1,47 +1,21 @@
 // What a plug-in does on its render thread through the frame and the parameter-listener
 // service must not touch the heap: posting notifications, reading and setting parameters,
 // announcing property changes, asking the host's callbacks, mapping values and rendering.
-// This program replaces the global allocation functions to count allocations meanwhile.
+// The program counts allocations meanwhile with the allocation counter.
 
 #include "CurvePlugin.h"
 #include "params/frame/TestPlugin.h"
 
 #include "platform/AudioUnitUtilities.h"
 #include "platform/MusicDevice.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 namespace
 {
-std::atomic<bool> gCounting{false};
-std::atomic<int> gAllocations{0};
-
-void* Allocate(std::size_t size)
-{
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-// Counts the allocations made while it lives.
-class AllocationCounter
-{
-public:
-    AllocationCounter()
-    {
-        gAllocations = 0;
-        gCounting = true;
-    }
-    ~AllocationCounter() { gCounting = false; }
-    int Count() const { return gAllocations.load(); }
-};
-
 void Ignore(void*, void*, const AudioUnitParameter*, AudioUnitParameterValue) {}
 void IgnoreProperty(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {}
 OSStatus IgnoreRender(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
@@ -64,46 +38,6 @@ OSStatus Silence(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt
     return noErr;
 }
 } // namespace
-
-void* operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return Allocate(size);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 TEST(NoAllocation, PostingNotificationsAndMappingValues)
 {

@@ -1,80 +1,17 @@
 // Everything the render thread does with samples, keys and voices must run without touching
-// the heap. This file replaces the global allocation functions of the test program to count
-// allocations while such work runs.
+// the heap. The allocation counter (which replaces the global allocation functions of the
+// whole test program) counts allocations while such work runs.
 #include "samples/CKeyInfo.h"
 #include "samples/CVoicer.h"
 
 #include "SampleTestUtil.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
-
-namespace
-{
-std::atomic<bool> gCounting{false};
-std::atomic<int> gAllocations{0};
-
-void* Allocate(std::size_t size)
-{
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-// Counts the allocations made while it lives.
-class AllocationCounter
-{
-public:
-    AllocationCounter()
-    {
-        gAllocations = 0;
-        gCounting = true;
-    }
-    ~AllocationCounter() { gCounting = false; }
-    int Count() const { return gAllocations.load(); }
-};
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-TEST(SamplesRealTime, CounterSeesAnAllocation)
-{
-    AllocationCounter counter;
-    std::vector<float> v(64);
-    volatile float sink = v[0];
-    (void)sink;
-    EXPECT_EQ(counter.Count(), 1);
-}
 
 TEST(SamplesRealTime, RenderWorkDoesNotAllocate)
 {

@@ -1,7 +1,6 @@
 // What the JACK client does on the render thread must not touch the heap: the transport clock,
 // MIDI into Tova with the recording watch, the render calls, and the feedback notes on their
-// way out. This program replaces the global allocation functions to count the allocations
-// made meanwhile.
+// way out. The program counts the allocations made meanwhile with the allocation counter.
 
 #include "engine/CTovaEntry.h"
 #include "hosts/jack/FeedbackQueue.h"
@@ -9,68 +8,12 @@
 #include "hosts/jack/LiveHost.h"
 #include "hosts/jack/RecordingKeyWatch.h"
 #include "hosts/jack/TimebaseMaster.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
-
-namespace
-{
-std::atomic<bool> gCounting{false};
-std::atomic<int> gAllocations{0};
-
-void* Allocate(std::size_t size)
-{
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return Allocate(size);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 TEST(JackRenderThread, AllocatesNothing)
 {
@@ -125,14 +68,16 @@ TEST(JackRenderThread, AllocatesNothing)
         packets[i].data[1] = 48;
         packets[i].data[2] = 100;
     }
-    gAllocations = 0;
-    gCounting = true;
-    for (int n = 50; n < 400; ++n)
+    int allocations = -1;
     {
-        if (n % 10 == 0) tap.TryPush(packets[static_cast<std::size_t>(n / 10)]);
-        cycle(n);
+        const AllocationCounter counter;
+        for (int n = 50; n < 400; ++n)
+        {
+            if (n % 10 == 0) tap.TryPush(packets[static_cast<std::size_t>(n / 10)]);
+            cycle(n);
+        }
+        allocations = counter.Count();
     }
-    gCounting = false;
-    EXPECT_EQ(0, gAllocations.load());
+    EXPECT_EQ(0, allocations);
     AudioComponentInstanceDispose(unit);
 }

@@ -1,68 +1,11 @@
 // The plug-in's run() must not touch the heap: MIDI, positions, parameter traffic, reports and
-// feedback notes included. This program replaces the global allocation functions to count
-// the allocations made meanwhile (the library shares the program's operator new).
+// feedback notes included. The program counts the allocations made meanwhile with the
+// allocation counter (the plug-in's library shares the program's operator new).
 
 #include "LV2TestUtil.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace
-{
-std::atomic<bool> gCounting{false};
-std::atomic<int> gAllocations{0};
-
-void* Allocate(std::size_t size)
-{
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return Allocate(size);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace
 {
@@ -88,12 +31,14 @@ int AllocationsOfABusyCycle(LilvTestHost& host, std::uint32_t cycle)
     }
     else
         host.Control("gain") = value;
-    gAllocations = 0;
-    gCounting = true;
-    host.Cycle(4096);
-    gCounting = false;
+    int allocations = -1;
+    {
+        const AllocationCounter counter;
+        host.Cycle(4096);
+        allocations = counter.Count();
+    }
     host.AfterCycle();
-    return gAllocations.load();
+    return allocations;
 }
 } // namespace
 

@@ -1,31 +1,18 @@
 // MIDIReceived runs on the render thread: it must not allocate, and it must stay correct while
-// the backend and a tap drain their rings on other threads. This program replaces the global
-// allocation functions to count allocations.
+// the backend and a tap drain their rings on other threads. The program counts allocations
+// with the allocation counter.
 #include "platform/CoreMIDI.h"
 
 #include "TestMIDIBackend.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <memory>
-#include <new>
 #include <thread>
 
 namespace
 {
-std::atomic<bool> gCounting{false};
-std::atomic<int> gAllocations{0};
-
-void* Allocate(std::size_t size)
-{
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
 struct Endpoints
 {
     MIDIClientRef client = 0;
@@ -56,41 +43,6 @@ bool IsNumbered(const MIDIPacket& p, std::uint32_t i)
 }
 } // namespace
 
-void* operator new(std::size_t size)
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-TEST(CoreMIDIRealTime, CounterSeesAnAllocation)
-{
-    gAllocations = 0;
-    gCounting = true;
-    auto probe = std::make_unique<MIDIPacketList>();
-    gCounting = false;
-    EXPECT_NE(probe, nullptr);
-    EXPECT_EQ(gAllocations.load(), 1);
-}
-
 TEST(CoreMIDIRealTime, ReceivedAllocatesNothing)
 {
     MIDIBackendGuard guard;
@@ -99,20 +51,22 @@ TEST(CoreMIDIRealTime, ReceivedAllocatesNothing)
     MIDIPacketRing* tap = nullptr;
     ASSERT_EQ(MIDISourceAddTap(endpoints.source, &tap), noErr);
 
-    gAllocations = 0;
-    gCounting = true;
-    // Includes the packet-list calls and the host clock, which the sender makes around it.
-    for (std::uint32_t i = 0; i < 300; ++i) // more than a ring holds: the drop path too
+    int allocations = -1;
     {
-        MIDIPacketList list;
-        MIDIPacket* packet = MIDIPacketListInit(&list);
-        const Byte message[3] = {0x90, 48, 100};
-        packet =
-            MIDIPacketListAdd(&list, sizeof list, packet, AudioGetCurrentHostTime(), 3, message);
-        MIDIReceived(endpoints.source, &list);
+        const AllocationCounter counter;
+        // Includes the packet-list calls and the host clock, which the sender makes around it.
+        for (std::uint32_t i = 0; i < 300; ++i) // more than a ring holds: the drop path too
+        {
+            MIDIPacketList list;
+            MIDIPacket* packet = MIDIPacketListInit(&list);
+            const Byte message[3] = {0x90, 48, 100};
+            packet = MIDIPacketListAdd(&list, sizeof list, packet, AudioGetCurrentHostTime(), 3,
+                                       message);
+            MIDIReceived(endpoints.source, &list);
+        }
+        allocations = counter.Count();
     }
-    gCounting = false;
-    EXPECT_EQ(gAllocations.load(), 0);
+    EXPECT_EQ(allocations, 0);
 }
 
 TEST(CoreMIDIRealTime, ReceivedIsSafeAgainstConcurrentDrains)
