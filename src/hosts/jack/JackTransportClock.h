@@ -10,7 +10,7 @@
 // Update runs on the render thread before the cycle's render calls, and the unit asks its
 // callbacks from inside those calls. What the terminal shows is published in atomics.
 
-#include "platform/AudioUnitProperties.h"
+#include "hosts/common/HostClockCallbacks.h"
 
 #include <jack/transport.h>
 
@@ -31,35 +31,24 @@ public:
         SInt32 beat = 0; // from 1
     };
 
+    JackTransportClock(); // [ui]
+
     // [render] The transport as jack_transport_query gave it at the start of the cycle.
     void Update(jack_transport_state_t state, const jack_position_t& position);
 
     // [ui] Callbacks answering from the last update.
-    HostCallbackInfo Callbacks();
+    HostCallbackInfo Callbacks() { return mCallbacks.Callbacks(); }
 
     // [any] The last update, for the terminal.
     Report Read() const;
 
 private:
-    static OSStatus BeatAndTempo(void* user, Float64* outBeat, Float64* outTempo);
-    static OSStatus MusicalTimeLocation(void* user, UInt32* outDeltaSampleOffsetToNextBeat,
-                                        Float32* outNumerator, UInt32* outDenominator,
-                                        Float64* outCurrentMeasureDownBeat);
-    static OSStatus TransportState(void* user, Boolean* outIsPlaying,
-                                   Boolean* outTransportStateChanged,
-                                   Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                   Float64* outCycleStartBeat, Float64* outCycleEndBeat);
+    HostClockCallbacks mCallbacks; // render thread
 
-    // Render thread.
-    bool mRolling = false;
-    bool mBBT = false;
-    double mBeat = 0;  // beats since the start of the song
+    // The meter and tempo of the last valid BBT, for the terminal. Render thread.
     double mTempo = 0; // beats per minute
     double mBeatsPerBar = 4;
     double mBeatType = 4;
-    double mFrame = 0;      // transport position in frames
-    double mFrameRate = 0;  // frames per second
-    bool mReported = false; // the rolling state the transport callback last answered
 
     // For the terminal.
     std::atomic<bool> mShownRolling{false};

@@ -55,6 +55,7 @@ void LV2HostClock::Receive(const LV2_Atom_Object& position, const LV2URIs& uris)
     else if (hasBar)
         mBeat = barValue * mBeatsPerBar + std::fmod(mBeat, mBeatsPerBar);
     mValid = true;
+    Publish();
 }
 
 void LV2HostClock::Advance(std::uint32_t frames)
@@ -62,59 +63,12 @@ void LV2HostClock::Advance(std::uint32_t frames)
     if (!mValid || mSpeed == 0.0) return;
     mBeat += frames * mSpeed * mTempo / (60.0 * mSampleRate);
     mFrame += frames * mSpeed;
+    Publish();
 }
 
-HostCallbackInfo LV2HostClock::Callbacks()
+void LV2HostClock::Publish()
 {
-    return HostCallbackInfo{this, &BeatAndTempo, &MusicalTimeLocation, &TransportState};
-}
-
-OSStatus LV2HostClock::BeatAndTempo(void* user, Float64* outBeat, Float64* outTempo)
-{
-    const auto* clock = static_cast<const LV2HostClock*>(user);
-    if (!clock->mValid) return kAudioUnitErr_CannotDoInCurrentContext;
-    if (outBeat != nullptr) *outBeat = clock->mBeat;
-    if (outTempo != nullptr) *outTempo = clock->mTempo;
-    return noErr;
-}
-
-OSStatus LV2HostClock::MusicalTimeLocation(void* user, UInt32* outDeltaSampleOffsetToNextBeat,
-                                           Float32* outNumerator, UInt32* outDenominator,
-                                           Float64* outCurrentMeasureDownBeat)
-{
-    const auto* clock = static_cast<const LV2HostClock*>(user);
-    if (!clock->mValid) return kAudioUnitErr_CannotDoInCurrentContext;
-    if (outDeltaSampleOffsetToNextBeat != nullptr)
-    {
-        // On a beat the next one is this one: 0 frames away.
-        const double beats = std::ceil(clock->mBeat) - clock->mBeat;
-        const double frames = beats * 60.0 * clock->mSampleRate / clock->mTempo;
-        *outDeltaSampleOffsetToNextBeat = static_cast<UInt32>(std::lround(frames));
-    }
-    if (outNumerator != nullptr) *outNumerator = static_cast<Float32>(clock->mBeatsPerBar);
-    if (outDenominator != nullptr) *outDenominator = static_cast<UInt32>(clock->mBeatUnit);
-    if (outCurrentMeasureDownBeat != nullptr)
-        *outCurrentMeasureDownBeat =
-            std::floor(clock->mBeat / clock->mBeatsPerBar) * clock->mBeatsPerBar;
-    return noErr;
-}
-
-OSStatus LV2HostClock::TransportState(void* user, Boolean* outIsPlaying,
-                                      Boolean* outTransportStateChanged,
-                                      Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                      Float64* outCycleStartBeat, Float64* outCycleEndBeat)
-{
-    auto* clock = static_cast<LV2HostClock*>(user);
-    if (!clock->mValid) return kAudioUnitErr_CannotDoInCurrentContext;
-    const bool playing = clock->Playing();
-    if (outIsPlaying != nullptr) *outIsPlaying = playing;
-    // A change is a playing state other than the one this callback last answered.
-    if (outTransportStateChanged != nullptr)
-        *outTransportStateChanged = playing != clock->mReportedPlaying;
-    clock->mReportedPlaying = playing;
-    if (outCurrentSampleInTimeLine != nullptr) *outCurrentSampleInTimeLine = clock->mFrame;
-    if (outIsCycling != nullptr) *outIsCycling = false;
-    if (outCycleStartBeat != nullptr) *outCycleStartBeat = 0.0;
-    if (outCycleEndBeat != nullptr) *outCycleEndBeat = 0.0;
-    return noErr;
+    mCallbacks.SetMusical(HostClockCallbacks::Steady(mBeat, mTempo, mBeatsPerBar,
+                                                     static_cast<UInt32>(mBeatUnit), mSampleRate));
+    mCallbacks.SetTransport(mSpeed != 0.0, mFrame);
 }

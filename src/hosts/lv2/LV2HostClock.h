@@ -10,8 +10,8 @@
 // Everything here runs on the render thread: run() feeds and advances the clock, and the unit
 // asks its callbacks from inside the render calls that run() makes.
 
+#include "hosts/common/HostClockCallbacks.h"
 #include "hosts/lv2/LV2URIs.h"
-#include "platform/AudioUnitProperties.h"
 
 #include <lv2/atom/atom.h>
 
@@ -27,34 +27,22 @@ public:
     void Advance(std::uint32_t frames);
 
     // [ui] Callbacks answering from this clock.
-    HostCallbackInfo Callbacks();
-
-    bool Valid() const { return mValid; }               // [render]
-    bool Playing() const { return mSpeed != 0.0; }      // [render]
-    double Beat() const { return mBeat; }               // [render] beats since the song start
-    double Tempo() const { return mTempo; }             // [render]
-    double BeatsPerBar() const { return mBeatsPerBar; } // [render]
+    HostCallbackInfo Callbacks() { return mCallbacks.Callbacks(); }
 
     // [any] A number atom of any numeric type as a double; false for anything else.
     static bool ReadNumber(const LV2_Atom* atom, const LV2URIs& uris, double& out);
 
 private:
-    static OSStatus BeatAndTempo(void* user, Float64* outBeat, Float64* outTempo);
-    static OSStatus MusicalTimeLocation(void* user, UInt32* outDeltaSampleOffsetToNextBeat,
-                                        Float32* outNumerator, UInt32* outDenominator,
-                                        Float64* outCurrentMeasureDownBeat);
-    static OSStatus TransportState(void* user, Boolean* outIsPlaying,
-                                   Boolean* outTransportStateChanged,
-                                   Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                   Float64* outCycleStartBeat, Float64* outCycleEndBeat);
+    // [render] Hands the clock as it stands to the callbacks.
+    void Publish();
 
+    HostClockCallbacks mCallbacks;
     double mSampleRate;
     bool mValid = false;
     double mBeat = 0;    // beats since the start of the song
     double mTempo = 120; // beats per minute
     double mBeatsPerBar = 4;
     double mBeatUnit = 4;
-    double mSpeed = 0;             // transport speed: 0 stopped, 1 rolling
-    double mFrame = 0;             // transport position in frames
-    bool mReportedPlaying = false; // what the transport callback last answered
+    double mSpeed = 0; // transport speed: 0 stopped, 1 rolling
+    double mFrame = 0; // transport position in frames
 };

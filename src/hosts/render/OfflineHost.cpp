@@ -16,8 +16,11 @@ std::string Failed(const char* what, OSStatus status)
 } // namespace
 
 OfflineHost::OfflineHost(AudioUnit unit, const Settings& settings, const TempoMap& tempoMap)
-    : mUnit(unit), mSettings(settings), mTempoMap(tempoMap)
+    : mUnit(unit), mSettings(settings), mTempoMap(tempoMap),
+      // The transport is set once, before the first cycle: that is its only change.
+      mClock(!settings.playing)
 {
+    SetFrame(0);
 }
 
 bool OfflineHost::SetFormats(std::string& error)
@@ -88,14 +91,12 @@ bool OfflineHost::Prepare(std::string& error)
         error = Failed("setting the maximum frames per render call", status);
         return false;
     }
-    HostCallbackInfo callbacks;
-    callbacks.hostUserData = this;
-    if (mSettings.hostClock)
+    HostCallbackInfo callbacks = mClock.Callbacks();
+    if (!mSettings.hostClock)
     {
-        callbacks.beatAndTempoProc = &BeatAndTempo;
-        callbacks.musicalTimeLocationProc = &MusicalTimeLocation;
+        callbacks.beatAndTempoProc = nullptr;
+        callbacks.musicalTimeLocationProc = nullptr;
     }
-    callbacks.transportStateProc = &TransportState;
     status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global,
                                   0, &callbacks, sizeof callbacks);
     if (status != noErr)
@@ -121,7 +122,7 @@ bool OfflineHost::Render(std::uint64_t frames, const std::vector<MidiMessage>& m
 {
     auto nextMidi = midi.begin();
     auto nextChange = changes.begin();
-    mFrame = 0;
+    SetFrame(0);
     while (mFrame < frames)
     {
         for (; nextChange != changes.end() && nextChange->frame <= mFrame; ++nextChange)
@@ -161,7 +162,7 @@ bool OfflineHost::Render(std::uint64_t frames, const std::vector<MidiMessage>& m
             std::fill_n(mInput.data() + c * mSettings.blockFrames + filled, cycle - filled, 0.0f);
 
         if (!RenderCycle(cycle, output, error)) return false;
-        mFrame = end;
+        SetFrame(end);
         // Drain the parameter notifications the unit posted, as a host's user interface would.
         AUListenerDispatchPending();
         if (progress) progress(mFrame, frames);
@@ -221,50 +222,21 @@ OSStatus OfflineHost::InputProc(void* refCon, AudioUnitRenderActionFlags*, const
     return noErr;
 }
 
-double OfflineHost::PositionSeconds() const
+void OfflineHost::SetFrame(std::uint64_t frame)
 {
-    return mSettings.playing ? static_cast<double>(mFrame) / mSettings.sampleRate : 0.0;
-}
-
-OSStatus OfflineHost::BeatAndTempo(void* user, Float64* outBeat, Float64* outTempo)
-{
-    const auto* host = static_cast<const OfflineHost*>(user);
-    const TempoMap::HostClock clock = host->mTempoMap.HostClockAtSeconds(host->PositionSeconds());
-    if (outBeat != nullptr) *outBeat = clock.beat;
-    if (outTempo != nullptr) *outTempo = clock.tempo;
-    return noErr;
-}
-
-OSStatus OfflineHost::MusicalTimeLocation(void* user, UInt32* outDeltaSampleOffsetToNextBeat,
-                                          Float32* outNumerator, UInt32* outDenominator,
-                                          Float64* outCurrentMeasureDownBeat)
-{
-    const auto* host = static_cast<const OfflineHost*>(user);
-    const TempoMap::HostClock clock = host->mTempoMap.HostClockAtSeconds(host->PositionSeconds());
-    if (outDeltaSampleOffsetToNextBeat != nullptr)
-        *outDeltaSampleOffsetToNextBeat =
-            static_cast<UInt32>(std::round(clock.secondsToNextBeat * host->mSettings.sampleRate));
-    if (outNumerator != nullptr) *outNumerator = clock.numerator;
-    if (outDenominator != nullptr) *outDenominator = clock.denominator;
-    if (outCurrentMeasureDownBeat != nullptr) *outCurrentMeasureDownBeat = clock.downBeat;
-    return noErr;
-}
-
-OSStatus OfflineHost::TransportState(void* user, Boolean* outIsPlaying,
-                                     Boolean* outTransportStateChanged,
-                                     Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                     Float64* outCycleStartBeat, Float64* outCycleEndBeat)
-{
-    auto* host = static_cast<OfflineHost*>(user);
-    if (outIsPlaying != nullptr) *outIsPlaying = host->mSettings.playing;
-    // The transport is set once, before the first cycle: that is its only change.
-    if (outTransportStateChanged != nullptr) *outTransportStateChanged = !host->mTransportReported;
-    host->mTransportReported = true;
-    if (outCurrentSampleInTimeLine != nullptr)
-        *outCurrentSampleInTimeLine =
-            host->mSettings.playing ? static_cast<Float64>(host->mFrame) : 0.0;
-    if (outIsCycling != nullptr) *outIsCycling = false;
-    if (outCycleStartBeat != nullptr) *outCycleStartBeat = 0.0;
-    if (outCycleEndBeat != nullptr) *outCycleEndBeat = 0.0;
-    return noErr;
+    mFrame = frame;
+    // A stopped transport stays at the start.
+    const double seconds =
+        mSettings.playing ? static_cast<double>(mFrame) / mSettings.sampleRate : 0.0;
+    const TempoMap::HostClock clock = mTempoMap.HostClockAtSeconds(seconds);
+    HostClockCallbacks::Musical musical;
+    musical.beat = clock.beat;
+    musical.tempo = clock.tempo;
+    musical.toNextBeat =
+        static_cast<UInt32>(std::round(clock.secondsToNextBeat * mSettings.sampleRate));
+    musical.numerator = clock.numerator;
+    musical.denominator = clock.denominator;
+    musical.downBeat = clock.downBeat;
+    mClock.SetMusical(musical);
+    mClock.SetTransport(mSettings.playing, mSettings.playing ? static_cast<Float64>(mFrame) : 0.0);
 }

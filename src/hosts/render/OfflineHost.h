@@ -11,6 +11,7 @@
 // meter's unit, TempoMap::HostClock): the beat position runs with the rendered frames while
 // the transport plays and stays at the start while it is stopped.
 
+#include "hosts/common/HostClockCallbacks.h"
 #include "hosts/render/TempoMap.h"
 #include "platform/AudioUnitProperties.h"
 
@@ -74,26 +75,19 @@ private:
     static OSStatus InputProc(void* refCon, AudioUnitRenderActionFlags* ioActionFlags,
                               const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames,
                               AudioBufferList* ioData);
-    static OSStatus BeatAndTempo(void* user, Float64* outBeat, Float64* outTempo);
-    static OSStatus MusicalTimeLocation(void* user, UInt32* outDeltaSampleOffsetToNextBeat,
-                                        Float32* outNumerator, UInt32* outDenominator,
-                                        Float64* outCurrentMeasureDownBeat);
-    static OSStatus TransportState(void* user, Boolean* outIsPlaying,
-                                   Boolean* outTransportStateChanged,
-                                   Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                   Float64* outCycleStartBeat, Float64* outCycleEndBeat);
 
     bool SetFormats(std::string& error);
     bool RenderCycle(UInt32 frames, const Output& output, std::string& error);
-    // The transport position in seconds at the start of the current cycle.
-    double PositionSeconds() const;
+    // Moves on to the cycle that starts `frame` frames into the render, and sets the clock the
+    // host callbacks answer for it.
+    void SetFrame(std::uint64_t frame);
 
     AudioUnit mUnit;
     Settings mSettings;
     const TempoMap& mTempoMap;
     UInt32 mBusCount = 0;
     std::uint64_t mFrame = 0; // frames rendered so far: the current cycle's time stamp
-    bool mTransportReported = false;
+    HostClockCallbacks mClock;
     std::vector<float> mInput;  // left then right, blockFrames each
     std::vector<float> mOutput; // bus by bus, left then right, blockFrames each
 };
