@@ -1,13 +1,9 @@
 #include "hosts/common/UnitParameters.h"
 
-#include "platform/AudioUnitProperties.h"
-#include "platform/cf/CFType.h"
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <sstream>
 
@@ -34,69 +30,25 @@ std::string Number(double value)
 
 bool UnitParameters::Load(AudioUnit unit, std::string& error)
 {
-    UInt32 size = 0;
-    OSStatus status = AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_ParameterList,
-                                               kAudioUnitScope_Global, 0, &size, nullptr);
-    std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
-    if (status == noErr && !ids.empty())
-        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList,
-                                      kAudioUnitScope_Global, 0, ids.data(), &size);
-    if (status != noErr)
-    {
-        error = "the unit does not list its parameters (status " + std::to_string(status) + ")";
-        return false;
-    }
-    mParameters.clear();
-    for (AudioUnitParameterID id : ids)
-    {
-        AudioUnitParameterInfo info;
-        size = sizeof info;
-        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo,
-                                      kAudioUnitScope_Global, id, &info, &size);
-        if (status != noErr)
-        {
-            error = "the unit does not describe parameter " + std::to_string(id) + " (status " +
-                    std::to_string(status) + ")";
-            return false;
-        }
-        Parameter parameter;
-        parameter.id = id;
-        parameter.name = info.cfNameString != nullptr
-                             ? std::string(info.cfNameString)
-                             : std::string(info.name, strnlen(info.name, sizeof info.name));
-        parameter.minValue = info.minValue;
-        parameter.maxValue = info.maxValue;
-        CFType strings;
-        size = sizeof strings;
-        // Most parameters have no value strings; the unit says so with an error status.
-        if (AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings,
-                                 kAudioUnitScope_Global, id, &strings, &size) == noErr &&
-            strings.GetKind() == CFType::Kind::Array)
-        {
-            for (const CFType& item : strings.AsArray())
-                parameter.valueStrings.push_back(
-                    item.GetKind() == CFType::Kind::String ? item.AsString() : std::string());
-        }
-        mParameters.push_back(std::move(parameter));
-    }
-    return true;
+    return mList.Read(unit, error);
 }
 
 const UnitParameters::Parameter* UnitParameters::Find(const std::string& name,
                                                       std::string& error) const
 {
-    for (const Parameter& parameter : mParameters)
+    const std::vector<Parameter>& parameters = mList.Parameters();
+    for (const Parameter& parameter : parameters)
         if (parameter.name == name) return &parameter;
     AudioUnitParameterID id = 0;
     const char* end = name.data() + name.size();
     if (const auto [ptr, ec] = std::from_chars(name.data(), end, id);
         ec == std::errc() && ptr == end)
     {
-        for (const Parameter& parameter : mParameters)
+        for (const Parameter& parameter : parameters)
             if (parameter.id == id) return &parameter;
     }
     error = "unknown parameter '" + name + "'";
-    for (const Parameter& parameter : mParameters)
+    for (const Parameter& parameter : parameters)
         if (SameIgnoringCase(parameter.name, name))
             error += " (did you mean '" + parameter.name + "'?)";
     return nullptr;

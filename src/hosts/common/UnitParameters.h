@@ -3,10 +3,9 @@
 // unit publishes or by id, with a value given as a number in the parameter's range or as one
 // of its value strings. Everything is read through the host-side property calls.
 
-#include "platform/AUComponent.h"
+#include "hosts/common/UnitParameterList.h"
 
 #include <string>
-#include <vector>
 
 class UnitParameters
 {
@@ -26,16 +25,9 @@ public:
                  AudioUnitParameterValue& outValue, std::string& error) const;
 
 private:
-    struct Parameter
-    {
-        AudioUnitParameterID id = 0;
-        std::string name;
-        AudioUnitParameterValue minValue = 0;
-        AudioUnitParameterValue maxValue = 0;
-        std::vector<std::string> valueStrings; // index 0 stands for minValue
-    };
+    using Parameter = UnitParameterList::Parameter;
 
     const Parameter* Find(const std::string& name, std::string& error) const;
 
-    std::vector<Parameter> mParameters;
+    UnitParameterList mList;
 };

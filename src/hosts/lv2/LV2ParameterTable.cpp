@@ -1,55 +1,16 @@
 #include "hosts/lv2/LV2ParameterTable.h"
 
 #include <algorithm>
-#include <cstring>
 
 bool LV2ParameterTable::Read(AudioUnit unit, std::string& error)
 {
     mParameters.clear();
-    UInt32 size = 0;
-    OSStatus status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList,
-                                           kAudioUnitScope_Global, 0, nullptr, &size);
-    std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
-    if (status == noErr && !ids.empty())
-        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList,
-                                      kAudioUnitScope_Global, 0, ids.data(), &size);
-    if (status != noErr)
+    UnitParameterList list;
+    if (!list.Read(unit, error)) return false;
+    for (const UnitParameterList::Parameter& read : list.Parameters())
     {
-        error = "the unit does not list its parameters (status " + std::to_string(status) + ")";
-        return false;
-    }
-    for (const AudioUnitParameterID id : ids)
-    {
-        AudioUnitParameterInfo info;
-        size = sizeof info;
-        status = AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo,
-                                      kAudioUnitScope_Global, id, &info, &size);
-        if (status != noErr)
-        {
-            error = "the unit does not describe parameter " + std::to_string(id) + " (status " +
-                    std::to_string(status) + ")";
-            return false;
-        }
-        Parameter parameter;
-        parameter.id = id;
-        parameter.name = info.cfNameString != nullptr
-                             ? std::string(info.cfNameString)
-                             : std::string(info.name, strnlen(info.name, sizeof info.name));
+        Parameter parameter{read, {}};
         parameter.symbol = UniqueSymbol(Symbol(parameter.name));
-        parameter.unit = info.unit;
-        parameter.minValue = info.minValue;
-        parameter.maxValue = info.maxValue;
-        parameter.defaultValue = info.defaultValue;
-        parameter.flags = info.flags;
-
-        CFType strings;
-        size = sizeof strings;
-        if (AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings,
-                                 kAudioUnitScope_Global, id, &strings, &size) == noErr &&
-            strings.GetKind() == CFType::Kind::Array)
-            for (const CFType& text : strings.AsArray())
-                parameter.valueStrings.push_back(
-                    text.GetKind() == CFType::Kind::String ? text.AsString() : std::string());
         mParameters.push_back(std::move(parameter));
     }
     return true;

@@ -4,8 +4,8 @@
 // value strings. The .ttl generator writes them out; the plug-in maps their symbols to the
 // URIs of its patch:Set notifications. Both read the same unit, so they agree.
 
+#include "hosts/common/UnitParameterList.h"
 #include "hosts/lv2/LV2PortLayout.h"
-#include "platform/AudioUnitProperties.h"
 
 #include <string>
 #include <string_view>
@@ -14,17 +14,9 @@
 class LV2ParameterTable
 {
 public:
-    struct Parameter
+    struct Parameter : UnitParameterList::Parameter
     {
-        AudioUnitParameterID id = 0;
-        std::string name;
         std::string symbol;
-        AudioUnitParameterUnit unit = kAudioUnitParameterUnit_Generic;
-        AudioUnitParameterValue minValue = 0;
-        AudioUnitParameterValue maxValue = 0;
-        AudioUnitParameterValue defaultValue = 0;
-        AudioUnitParameterOptions flags = 0;
-        std::vector<std::string> valueStrings; // index i names the value i
     };
 
     // [ui] Reads every global parameter of the unit; false with a message when the unit
