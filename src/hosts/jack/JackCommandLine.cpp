@@ -1,35 +1,19 @@
 #include "hosts/jack/JackCommandLine.h"
 
-#include <charconv>
-#include <cmath>
 #include <string_view>
 
 namespace
 {
-bool ParseNumber(std::string_view text, double& out)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end && std::isfinite(out);
-}
-
-bool ParseCount(std::string_view text, int& out)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end;
-}
-
 // BPM or BPM/BEATS.
 bool ParseMaster(std::string_view text, JackCommandLine::Master& out)
 {
     const std::size_t slash = text.find('/');
-    if (!ParseNumber(text.substr(0, slash), out.tempo) || out.tempo <= 0.0 ||
+    if (!CommandLine::ParseNumber(text.substr(0, slash), out.tempo) || out.tempo <= 0.0 ||
         out.tempo > JackCommandLine::kMaxTempo)
         return false;
     if (slash == std::string_view::npos) return true;
-    return ParseCount(text.substr(slash + 1), out.beatsPerBar) && out.beatsPerBar >= 1 &&
-           out.beatsPerBar <= JackCommandLine::kMaxBeatsPerBar;
+    return CommandLine::ParseCount(text.substr(slash + 1), out.beatsPerBar) &&
+           out.beatsPerBar >= 1 && out.beatsPerBar <= JackCommandLine::kMaxBeatsPerBar;
 }
 
 JackCommandLine::Result Usage(const std::string& message)
@@ -76,13 +60,9 @@ JackCommandLine::Result JackCommandLine::Parse(int argc, const char* const* argv
         }
         static constexpr std::string_view kWithValue[] = {"--name",  "--server", "--master",
                                                           "--state", "--import", "--import-plain"};
-        bool known = false;
-        for (std::string_view name : kWithValue)
-            known = known || option == name;
-        if (!known) return ::Usage("unknown option '" + std::string(option) + "' (try --help)");
-        if (i + 1 >= argc || argv[i + 1][0] == '\0')
-            return ::Usage(std::string(option) + " needs a value");
-        const std::string value = argv[++i];
+        std::string value;
+        std::string error;
+        if (!TakeValue(argc, argv, i, kWithValue, value, error)) return ::Usage(error);
 
         if (flag("--name"))
             clientName = value;

@@ -3,15 +3,15 @@
 // every number in range. Whether the server answers or a file opens is decided later, by
 // whoever opens it.
 
+#include "hosts/common/CommandLine.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
-class JackCommandLine
+class JackCommandLine : public CommandLine
 {
 public:
-    static constexpr int kExitRuntimeError = 1;
-    static constexpr int kExitUsage = 2;
     static constexpr double kMaxTempo = 1000.0;
     static constexpr int kMaxBeatsPerBar = 32;
 
@@ -20,21 +20,6 @@ public:
     {
         double tempo = 120.0;
         int beatsPerBar = 4;
-    };
-
-    struct Import
-    {
-        std::string path;
-        bool withTempo = true; // --import derives a tempo from the length; --import-plain not
-    };
-
-    // The outcome of Parse: run, or stop with this exit status after printing the message
-    // (to stdout for --help with status 0, to stderr otherwise).
-    struct Result
-    {
-        bool run = false;
-        int exitStatus = 0;
-        std::string message;
     };
 
     Result Parse(int argc, const char* const* argv);

@@ -1,25 +1,9 @@
 #include "hosts/render/RenderOptions.h"
 
-#include <charconv>
-#include <cmath>
 #include <string_view>
 
 namespace
 {
-bool ParseNumber(std::string_view text, double& out)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end && std::isfinite(out);
-}
-
-bool ParseCount(std::string_view text, std::uint32_t& out)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end;
-}
-
 // NAME=VALUE with a non-empty name; the value may be empty only in form (it is checked
 // against the parameter later) and may itself contain '='.
 bool SplitAssignment(std::string_view text, std::string& name, std::string& value)
@@ -94,13 +78,9 @@ RenderOptions::Result RenderOptions::Parse(int argc, const char* const* argv)
             "--in",     "--midi",   "--out",          "--rate",      "--block",
             "--length", "--bus",    "--tempo",        "--transport", "--param",
             "--set",    "--import", "--import-plain", "--state-in",  "--state-out"};
-        bool known = false;
-        for (std::string_view name : kWithValue)
-            known = known || option == name;
-        if (!known) return ::Usage("unknown option '" + std::string(option) + "' (try --help)");
-        if (i + 1 >= argc || argv[i + 1][0] == '\0')
-            return ::Usage(std::string(option) + " needs a value");
-        const std::string value = argv[++i];
+        std::string value;
+        std::string error;
+        if (!TakeValue(argc, argv, i, kWithValue, value, error)) return ::Usage(error);
         const std::string quoted = std::string(option) + " '" + value + "'";
 
         if (flag("--in"))

@@ -3,6 +3,7 @@
 // known, every value present. Whether a parameter name exists or a file opens is decided
 // later, by whoever opens it.
 
+#include "hosts/common/CommandLine.h"
 #include "hosts/render/AudioFileWriter.h"
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-class RenderOptions
+class RenderOptions : public CommandLine
 {
 public:
     static constexpr std::uint32_t kMaxBlockFrames = 2048;
@@ -27,24 +28,6 @@ public:
         std::string name;
         std::string value;
     };
-
-    struct Import
-    {
-        std::string path;
-        bool withTempo = true; // --import derives a tempo from the length; --import-plain not
-    };
-
-    // The outcome of Parse: run, or stop with this exit status after printing the message
-    // (to stdout for --help with status 0, to stderr otherwise).
-    struct Result
-    {
-        bool run = false;
-        int exitStatus = 0;
-        std::string message;
-    };
-
-    static constexpr int kExitRuntimeError = 1;
-    static constexpr int kExitUsage = 2;
 
     Result Parse(int argc, const char* const* argv);
     static std::string Usage();
