@@ -1,6 +1,7 @@
 #include "hosts/lv2/LV2Plugin.h"
 
 #include "editor/audiofile/CAAudioFileImport.h"
+#include "hosts/common/HostInput.h"
 #include "hosts/common/HostMIDIBackend.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
@@ -292,18 +293,10 @@ OSStatus LV2Plugin::InputProc(void* refCon, AudioUnitRenderActionFlags*, const A
     if (ioData == nullptr || frames > plugin->mMaxRenderFrames ||
         bus >= plugin->mLayout.InputBuses())
         return kAudio_ParamError;
-    for (UInt32 c = 0; c < ioData->mNumberBuffers && c < kAudioBufferListCapacity; ++c)
-    {
-        const UInt32 channel = std::min<UInt32>(c, LV2PortLayout::kChannels - 1);
-        float* source = plugin->mInputCopy.data() +
-                        (bus * LV2PortLayout::kChannels + channel) * plugin->mMaxRenderFrames;
-        AudioBuffer& buffer = ioData->mBuffers[c];
-        if (buffer.mData == nullptr)
-            buffer.mData = source;
-        else
-            std::memcpy(buffer.mData, source, frames * sizeof(float));
-        buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
-    }
+    HostInput::Provide(*ioData,
+                       plugin->mInputCopy.data() +
+                           bus * LV2PortLayout::kChannels * plugin->mMaxRenderFrames,
+                       LV2PortLayout::kChannels, plugin->mMaxRenderFrames, frames);
     return noErr;
 }
 

@@ -1,11 +1,11 @@
 #include "hosts/render/OfflineHost.h"
 
+#include "hosts/common/HostInput.h"
 #include "platform/AudioUnitUtilities.h"
 #include "platform/MusicDevice.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace
 {
@@ -208,17 +208,8 @@ OSStatus OfflineHost::InputProc(void* refCon, AudioUnitRenderActionFlags*, const
 {
     auto* host = static_cast<OfflineHost*>(refCon);
     if (ioData == nullptr || frames > host->mSettings.blockFrames) return kAudio_ParamError;
-    for (UInt32 c = 0; c < ioData->mNumberBuffers && c < kAudioBufferListCapacity; ++c)
-    {
-        float* source =
-            host->mInput.data() + std::min(c, kChannels - 1) * host->mSettings.blockFrames;
-        AudioBuffer& buffer = ioData->mBuffers[c];
-        if (buffer.mData == nullptr)
-            buffer.mData = source;
-        else
-            std::memcpy(buffer.mData, source, frames * sizeof(float));
-        buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
-    }
+    HostInput::Provide(*ioData, host->mInput.data(), kChannels, host->mSettings.blockFrames,
+                       frames);
     return noErr;
 }
 
