@@ -15,24 +15,13 @@ ComponentResult LV2TestEntry(ComponentParameters* params, void* storage)
     return ComponentEntryPoint<LV2TestComponent>::Dispatch(params, storage);
 }
 
-const AUChannelInfo kChannels[] = {{2, 2}};
-
 constexpr AudioUnitParameterID kGain = 0;
 constexpr AudioUnitParameterID kMode = 1;
 constexpr AudioUnitParameterID kArmed = 2;
 constexpr AudioUnitParameterID kLock = 3;
 constexpr AudioUnitParameterID kLearned = 4;
 
-struct Description
-{
-    const char* name;
-    AudioUnitParameterUnit unit;
-    AudioUnitParameterValue minValue;
-    AudioUnitParameterValue maxValue;
-    AudioUnitParameterValue defaultValue;
-};
-
-constexpr Description kParameters[] = {
+constexpr HostTestComponent::Parameter kParameters[] = {
     {"Gain", kAudioUnitParameterUnit_Generic, 0, 2, 1},
     {"Mode", kAudioUnitParameterUnit_Indexed, 0, 2, 1},
     {"Armed", kAudioUnitParameterUnit_Boolean, 0, 1, 0},
@@ -59,10 +48,9 @@ const AudioComponentRegistration kLV2TestComponent{
     0x00010000,
     LV2TestEntry};
 
-LV2TestComponent::LV2TestComponent(AudioComponentInstance instance) : AUMIDIEffectBase(instance)
+LV2TestComponent::LV2TestComponent(AudioComponentInstance instance)
+    : HostTestComponent(instance, kParameters)
 {
-    for (AudioUnitParameterID id = 0; id < std::size(kParameters); ++id)
-        Globals()->SetParameter(id, kParameters[id].defaultValue);
     if (MIDIClientCreate("LV2 test", nullptr, nullptr, &mClient) == noErr)
         MIDISourceCreate(mClient, "LV2 test", &mSource);
 }
@@ -72,40 +60,11 @@ LV2TestComponent::~LV2TestComponent()
     if (mClient != 0) MIDIClientDispose(mClient);
 }
 
-void LV2TestComponent::PostConstructor()
-{
-    AUMIDIEffectBase::PostConstructor();
-    SetBusCount(kAudioUnitScope_Output, 4);
-}
-
-UInt32 LV2TestComponent::SupportedNumChannels(const AUChannelInfo** outInfo)
-{
-    if (outInfo != nullptr) *outInfo = kChannels;
-    return 1;
-}
-
-OSStatus LV2TestComponent::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
-                                            AudioUnitParameterInfo& outInfo)
-{
-    if (scope != kAudioUnitScope_Global || id >= std::size(kParameters))
-        return AUMIDIEffectBase::GetParameterInfo(scope, id, outInfo);
-    const Description& description = kParameters[id];
-    std::strncpy(outInfo.name, description.name, sizeof(outInfo.name) - 1);
-    outInfo.cfNameString = description.name;
-    outInfo.unit = description.unit;
-    outInfo.minValue = description.minValue;
-    outInfo.maxValue = description.maxValue;
-    outInfo.defaultValue = description.defaultValue;
-    outInfo.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable |
-                    kAudioUnitParameterFlag_HasCFNameString;
-    return noErr;
-}
-
 OSStatus LV2TestComponent::GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
                                                     CFType* outStrings)
 {
     if (scope != kAudioUnitScope_Global || id != kMode)
-        return AUMIDIEffectBase::GetParameterValueStrings(scope, id, outStrings);
+        return HostTestComponent::GetParameterValueStrings(scope, id, outStrings);
     if (outStrings != nullptr)
         *outStrings = CFType::Array(
             {CFType::String("Slow"), CFType::String("Medium"), CFType::String("Fast")});
@@ -127,7 +86,7 @@ OSStatus LV2TestComponent::SetParameter(AudioUnitParameterID id, AudioUnitScope 
             PropertyChanged(kStopped, kAudioUnitScope_Global, 0);
         }
     }
-    return AUMIDIEffectBase::SetParameter(id, scope, element, value, bufferOffsetInFrames);
+    return HostTestComponent::SetParameter(id, scope, element, value, bufferOffsetInFrames);
 }
 
 OSStatus LV2TestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
@@ -135,7 +94,7 @@ OSStatus LV2TestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScop
                                            Boolean& outWritable)
 {
     if (!IsOwnProperty(id))
-        return AUMIDIEffectBase::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
+        return HostTestComponent::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
     outDataSize = id == kImport || id == kImportWithTempo ? 0 : sizeof(SInt32);
     outWritable = true;
     return noErr;
@@ -157,7 +116,7 @@ OSStatus LV2TestComponent::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         value = mLearn.load();
         break;
     default:
-        return AUMIDIEffectBase::GetProperty(id, scope, element, outData);
+        return HostTestComponent::GetProperty(id, scope, element, outData);
     }
     std::memcpy(outData, &value, sizeof value);
     return noErr;
@@ -192,13 +151,13 @@ OSStatus LV2TestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         return noErr;
     }
     default:
-        return AUMIDIEffectBase::SetProperty(id, scope, element, inData, inDataSize);
+        return HostTestComponent::SetProperty(id, scope, element, inData, inDataSize);
     }
 }
 
 OSStatus LV2TestComponent::SaveState(CFType* outData)
 {
-    if (const OSStatus status = AUMIDIEffectBase::SaveState(outData)) return status;
+    if (const OSStatus status = HostTestComponent::SaveState(outData)) return status;
     CACFDictionary state(*outData);
     state.AddSInt32("test-imports", mImports.load());
     *outData = state.GetCFType();
@@ -207,7 +166,7 @@ OSStatus LV2TestComponent::SaveState(CFType* outData)
 
 OSStatus LV2TestComponent::RestoreState(const CFType& plist)
 {
-    if (const OSStatus status = AUMIDIEffectBase::RestoreState(plist)) return status;
+    if (const OSStatus status = HostTestComponent::RestoreState(plist)) return status;
     SInt32 imports = 0;
     CACFDictionary(plist).GetSInt32("test-imports", imports);
     mImports = imports;

@@ -17,24 +17,20 @@
 // (a path; refused with kAudioUnitErr_InvalidFile when no file is there), 100000 the learn
 // parameter. The state carries the import count under "test-imports".
 
-#include "params/frame/AUMIDIEffectBase.h"
 #include "platform/CoreMIDI.h"
+#include "support/HostTestComponent.h"
 
 #include <array>
 #include <atomic>
 
 extern const AudioComponentRegistration kLV2TestComponent;
 
-class LV2TestComponent : public AUMIDIEffectBase
+class LV2TestComponent : public HostTestComponent
 {
 public:
     explicit LV2TestComponent(AudioComponentInstance instance);
     ~LV2TestComponent() override;
 
-    void PostConstructor() override;
-    UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
-    OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
-                              AudioUnitParameterInfo& outInfo) override;
     OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
                                       CFType* outStrings) override;
     OSStatus SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,

@@ -2,7 +2,6 @@
 
 #include "params/frame/ComponentEntryPoint.h"
 
-#include <cstring>
 #include <sys/stat.h>
 
 namespace
@@ -12,23 +11,12 @@ ComponentResult RenderTestEntry(ComponentParameters* params, void* storage)
     return ComponentEntryPoint<RenderTestComponent>::Dispatch(params, storage);
 }
 
-const AUChannelInfo kChannels[] = {{2, 2}};
-
 constexpr AudioUnitParameterID kGain = 0;
 constexpr AudioUnitParameterID kSync = 1;
 constexpr AudioUnitParameterID kWet = 2;
 constexpr AudioUnitParameterID kBackInTime = 3;
 
-struct Description
-{
-    const char* name;
-    AudioUnitParameterUnit unit;
-    AudioUnitParameterValue minValue;
-    AudioUnitParameterValue maxValue;
-    AudioUnitParameterValue defaultValue;
-};
-
-constexpr Description kParameters[] = {
+constexpr HostTestComponent::Parameter kParameters[] = {
     {"Gain", kAudioUnitParameterUnit_Generic, 0, 2, 1},
     {"Sync", kAudioUnitParameterUnit_Indexed, 0, 2, 1},
     {"Reverb:Wet", kAudioUnitParameterUnit_Generic, 0, 3, 2.1f},
@@ -46,10 +34,8 @@ const AudioComponentRegistration kRenderTestComponent{
     RenderTestEntry};
 
 RenderTestComponent::RenderTestComponent(AudioComponentInstance instance)
-    : AUMIDIEffectBase(instance)
+    : HostTestComponent(instance, kParameters)
 {
-    for (AudioUnitParameterID id = 0; id < std::size(kParameters); ++id)
-        Globals()->SetParameter(id, kParameters[id].defaultValue);
 }
 
 RenderTestComponent& RenderTestComponent::Of(AudioUnit unit)
@@ -57,40 +43,11 @@ RenderTestComponent& RenderTestComponent::Of(AudioUnit unit)
     return *static_cast<RenderTestComponent*>(unit->storage);
 }
 
-void RenderTestComponent::PostConstructor()
-{
-    AUMIDIEffectBase::PostConstructor();
-    SetBusCount(kAudioUnitScope_Output, kOutputBuses);
-}
-
-UInt32 RenderTestComponent::SupportedNumChannels(const AUChannelInfo** outInfo)
-{
-    if (outInfo != nullptr) *outInfo = kChannels;
-    return 1;
-}
-
-OSStatus RenderTestComponent::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
-                                               AudioUnitParameterInfo& outInfo)
-{
-    if (scope != kAudioUnitScope_Global || id >= std::size(kParameters))
-        return AUMIDIEffectBase::GetParameterInfo(scope, id, outInfo);
-    const Description& description = kParameters[id];
-    std::strncpy(outInfo.name, description.name, sizeof(outInfo.name) - 1);
-    outInfo.cfNameString = description.name;
-    outInfo.unit = description.unit;
-    outInfo.minValue = description.minValue;
-    outInfo.maxValue = description.maxValue;
-    outInfo.defaultValue = description.defaultValue;
-    outInfo.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable |
-                    kAudioUnitParameterFlag_HasCFNameString;
-    return noErr;
-}
-
 OSStatus RenderTestComponent::GetParameterValueStrings(AudioUnitScope scope,
                                                        AudioUnitParameterID id, CFType* outStrings)
 {
     if (scope != kAudioUnitScope_Global || (id != kSync && id != kBackInTime))
-        return AUMIDIEffectBase::GetParameterValueStrings(scope, id, outStrings);
+        return HostTestComponent::GetParameterValueStrings(scope, id, outStrings);
     if (outStrings == nullptr) return noErr;
     CFArrayStorage strings;
     if (id == kSync)
@@ -115,7 +72,7 @@ OSStatus RenderTestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitS
         outWritable = true;
         return noErr;
     }
-    return AUMIDIEffectBase::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
+    return HostTestComponent::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
 }
 
 OSStatus RenderTestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
@@ -123,7 +80,7 @@ OSStatus RenderTestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope
                                           UInt32 inDataSize)
 {
     if (id != kImportWithTempo && id != kImport)
-        return AUMIDIEffectBase::SetProperty(id, scope, element, inData, inDataSize);
+        return HostTestComponent::SetProperty(id, scope, element, inData, inDataSize);
     const std::string path(static_cast<const char*>(inData), inDataSize);
     struct stat info
     {

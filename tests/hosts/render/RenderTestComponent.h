@@ -11,18 +11,16 @@
 // (indexed 0 … 64: "none", "32", … "2048"). Properties 64003 and 64004 take a path; a path
 // that names no regular file is refused with kAudioUnitErr_InvalidFile.
 
-#include "params/frame/AUMIDIEffectBase.h"
+#include "support/HostTestComponent.h"
 
 #include <string>
 #include <vector>
 
 extern const AudioComponentRegistration kRenderTestComponent;
 
-class RenderTestComponent : public AUMIDIEffectBase
+class RenderTestComponent : public HostTestComponent
 {
 public:
-    static constexpr UInt32 kOutputBuses = 4;
-
     struct RenderCall
     {
         UInt32 bus = 0;
@@ -63,10 +61,6 @@ public:
     explicit RenderTestComponent(AudioComponentInstance instance);
     static RenderTestComponent& Of(AudioUnit unit);
 
-    void PostConstructor() override;
-    UInt32 SupportedNumChannels(const AUChannelInfo** outInfo) override;
-    OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
-                              AudioUnitParameterInfo& outInfo) override;
     OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
                                       CFType* outStrings) override;
     OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
