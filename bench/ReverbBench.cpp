@@ -3,6 +3,7 @@
 // the engine sets them while it renders.  "xRealTime" is seconds of 48 kHz audio processed per
 // second of CPU time.
 
+#include "BenchNoise.h"
 #include "dsp/revmodel.h"
 
 #include <benchmark/benchmark.h>
@@ -26,13 +27,7 @@ void BM_ReverbBlock(benchmark::State& state)
     reverb.setwidth(100.0f);
     std::array<float, kBlock> inLeft{};
     std::array<float, kBlock> inRight{};
-    std::uint32_t seed = 1;
-    for (std::size_t i = 0; i < kBlock; ++i)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        inLeft[i] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-        inRight[i] = 0.5f * inLeft[i];
-    }
+    BenchNoise(1).Fill(inLeft.data(), inRight.data(), kBlock, 1.0f);
     std::array<float, kBlock> outLeft{};
     std::array<float, kBlock> outRight{};
     for (auto _ : state)

@@ -1,4 +1,5 @@
 // Playback of one stored sample: the per-voice cost of reading and interpolating pool frames.
+#include "BenchNoise.h"
 #include "samples/CSampleFactory.h"
 
 #include <benchmark/benchmark.h>
@@ -14,16 +15,15 @@ constexpr int kSampleRate = 48000;
 constexpr int kChunk = 16;
 constexpr int kChunksPerIteration = 64;
 
-// One second of deterministic noise (a linear congruential generator, no library state).
+// One second of noise.
 CSample* StoreNoise(CSampleFactory& factory, int frames)
 {
     std::vector<float> left(static_cast<size_t>(frames));
     std::vector<float> right(static_cast<size_t>(frames));
-    uint32_t seed = 12345;
+    BenchNoise noise(12345);
     for (int i = 0; i < frames; ++i)
     {
-        seed = seed * 1664525u + 1013904223u;
-        left[i] = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+        left[i] = 0.5f * noise.Next();
         right[i] = -left[i];
     }
     CSample* sample = factory.NewSample();

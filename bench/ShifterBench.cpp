@@ -2,6 +2,7 @@
 // in place as the voices use it.  "perFrame" is the time per stereo frame.  Argument 0 runs the
 // kernels the processor offers, 1 the portable ones.
 
+#include "BenchNoise.h"
 #include "dsp/CShifter.h"
 #include "dsp/CSimdPath.h"
 
@@ -21,13 +22,7 @@ void BM_ShifterBlock(benchmark::State& state)
     shifter.SetShifting(1.26);
     std::array<float, kBlock> inLeft{};
     std::array<float, kBlock> inRight{};
-    std::uint32_t seed = 1;
-    for (std::size_t i = 0; i < kBlock; ++i)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        inLeft[i] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-        inRight[i] = 0.5f * inLeft[i];
-    }
+    BenchNoise(1).Fill(inLeft.data(), inRight.data(), kBlock, 1.0f);
     std::array<float, kBlock> left{};
     std::array<float, kBlock> right{};
     for (auto _ : state)

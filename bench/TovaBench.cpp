@@ -3,6 +3,7 @@
 // reverb heard and play-thru on. The "realtime" counter is seconds of audio per second of
 // computation, the real-time factor.
 
+#include "BenchNoise.h"
 #include "engine/CTova.h"
 #include "engine/CTovaEntry.h"
 #include "platform/MusicDevice.h"
@@ -21,14 +22,9 @@ constexpr UInt32 kBlock = 256;
 OSStatus Noise(void* state, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
                UInt32 frames, AudioBufferList* data)
 {
-    auto& seed = *static_cast<std::uint32_t*>(state);
-    for (UInt32 i = 0; i < frames; ++i)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        const float value = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-        static_cast<float*>(data->mBuffers[0].mData)[i] = value;
-        static_cast<float*>(data->mBuffers[1].mData)[i] = 0.5f * value;
-    }
+    static_cast<BenchNoise*>(state)->Fill(static_cast<float*>(data->mBuffers[0].mData),
+                                          static_cast<float*>(data->mBuffers[1].mData), frames,
+                                          0.5f);
     return noErr;
 }
 
@@ -44,7 +40,7 @@ public:
         for (UInt32 bus = 0; bus < CTova::kNumOutputBuses; ++bus)
             AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output,
                                  bus, &format, sizeof format);
-        const AURenderCallbackStruct input{Noise, &mSeed};
+        const AURenderCallbackStruct input{Noise, &mNoise};
         AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
                              &input, sizeof input);
         AudioUnitInitialize(mUnit);
@@ -92,7 +88,7 @@ public:
 
 private:
     AudioUnit mUnit = nullptr;
-    std::uint32_t mSeed = 12345;
+    BenchNoise mNoise{12345};
     Float64 mSampleTime = 0;
     std::vector<float> mLeft = std::vector<float>(kBlock);
     std::vector<float> mRight = std::vector<float>(kBlock);

@@ -3,6 +3,7 @@
 // passed through its envelope, and the reverberator over the bus at the end of each 256-frame
 // call, at 48 kHz.  It is what the engine renders per call without its parameter and note
 // handling.
+#include "BenchNoise.h"
 #include "dsp/CShifter.h"
 #include "dsp/revmodel.h"
 #include "samples/CADSR.h"
@@ -28,11 +29,9 @@ constexpr int kSubBlock = 16;
 std::vector<float> Noise(int frames, uint32_t seed)
 {
     std::vector<float> v(static_cast<size_t>(frames));
+    BenchNoise noise(seed);
     for (float& x : v)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-    }
+        x = 0.5f * noise.Next();
     return v;
 }
 

@@ -1,5 +1,7 @@
 #include "dsp/CShifter.h"
 
+#include "Stereo.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,31 +13,6 @@
 
 namespace
 {
-struct Stereo
-{
-    std::vector<float> left;
-    std::vector<float> right;
-    explicit Stereo(std::size_t frames, float l = 0.0f, float r = 0.0f)
-        : left(frames, l), right(frames, r)
-    {
-    }
-    std::size_t Frames() const { return left.size(); }
-};
-
-// Deterministic noise in -1 ... 1, different per channel.
-Stereo Noise(std::size_t frames, std::uint32_t seed)
-{
-    Stereo s(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        s.left[i] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-        seed = seed * 1664525u + 1013904223u;
-        s.right[i] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
-    return s;
-}
-
 Stereo Process(CShifter& shifter, const Stereo& in)
 {
     Stereo out(in.Frames());
@@ -62,7 +39,7 @@ TEST(CShifter, UnityRatioFromConstructionIsAnExactCopy)
     EXPECT_EQ(shifter.ResetSize(), 1700);
 
     // Several laps of the delay line, in blocks of uneven sizes.
-    const Stereo in = Noise(20000, 7);
+    const Stereo in = Stereo::Noise(20000, 7);
     std::size_t done = 0;
     for (const int block : {1, 16, 37, 2048, 5000, 12898})
     {
@@ -258,7 +235,7 @@ TEST(CShifter, InPlaceEqualsSeparateArrays)
 {
     CShifter separate;
     CShifter inPlace;
-    const Stereo in = Noise(30000, 11);
+    const Stereo in = Stereo::Noise(30000, 11);
     std::size_t at = 0;
     struct Block
     {
@@ -370,7 +347,7 @@ TEST(CShifter, DegenerateCallsStayInsideTheLine)
     // frame; they must still land inside it.
     shifter.SetShifting(50000.0);
     shifter.SetBufferSize(50);
-    const Stereo out = Process(shifter, Noise(5000, 3));
+    const Stereo out = Process(shifter, Stereo::Noise(5000, 3));
     for (std::size_t i = 0; i < out.Frames(); ++i)
     {
         ASSERT_TRUE(std::isfinite(out.left[i])) << i;

@@ -1,5 +1,7 @@
 #include "dsp/revmodel.h"
 
+#include "Stereo.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,27 +11,6 @@
 
 namespace
 {
-struct Stereo
-{
-    std::vector<float> left;
-    std::vector<float> right;
-    explicit Stereo(std::size_t frames) : left(frames, 0.0f), right(frames, 0.0f) {}
-    std::size_t Frames() const { return left.size(); }
-};
-
-Stereo Noise(std::size_t frames, std::uint32_t seed)
-{
-    Stereo s(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        s.left[i] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-        seed = seed * 1664525u + 1013904223u;
-        s.right[i] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
-    return s;
-}
-
 Stereo Process(revmodel& reverb, const Stereo& in)
 {
     Stereo out(in.Frames());
@@ -199,7 +180,7 @@ TEST(revmodel, MonoFeedButDifferentTails)
 
 TEST(revmodel, WidthSetsTheCrossMix)
 {
-    const Stereo in = Noise(8000, 5);
+    const Stereo in = Stereo::Noise(8000, 5);
     const auto run = [&](float width)
     {
         auto reverb = Make();
@@ -233,7 +214,7 @@ TEST(revmodel, DryMixesTheInputIn)
     auto reverb = Make();
     reverb->setwet(0.0f);
     reverb->setdry(0.5f);
-    const Stereo in = Noise(3000, 9);
+    const Stereo in = Stereo::Noise(3000, 9);
     const Stereo out = Process(*reverb, in);
     for (std::size_t i = 0; i < in.Frames(); ++i)
     {
@@ -251,13 +232,13 @@ TEST(revmodel, FreezeSustainsWithoutDecayAndSurvivesMute)
     {
         reverb->setroomsize(0.8f);
         reverb->setdamp(50.0f);
-        Advance(*reverb, Noise(20000, 3));
+        Advance(*reverb, Stereo::Noise(20000, 3));
         reverb->setmode(1.0f);
     }
     muted->mute();
 
     // Frozen: the combs take no input, so feeding noise or silence makes no difference.
-    const Stereo held = Process(*frozen, Noise(12 * kSecond, 4));
+    const Stereo held = Process(*frozen, Stereo::Noise(12 * kSecond, 4));
     const Stereo heldMuted = Process(*muted, Stereo(12 * kSecond));
     EXPECT_EQ(held.left, heldMuted.left);
     EXPECT_EQ(held.right, heldMuted.right);
@@ -289,8 +270,8 @@ TEST(revmodel, FreezeSustainsWithoutDecayAndSurvivesMute)
 
 TEST(revmodel, NullOutputsKeepTheTailCurrent)
 {
-    const Stereo first = Noise(9000, 21);
-    const Stereo second = Noise(9000, 22);
+    const Stereo first = Stereo::Noise(9000, 21);
+    const Stereo second = Stereo::Noise(9000, 22);
 
     auto heard = Make();
     auto unheard = Make();
@@ -317,7 +298,7 @@ TEST(revmodel, InPlaceEqualsSeparateArrays)
     for (std::uint32_t block = 0; block < 6; ++block)
     {
         SCOPED_TRACE(block);
-        Stereo buffer = Noise(1000 + 777 * block, block);
+        Stereo buffer = Stereo::Noise(1000 + 777 * block, block);
         const Stereo out = Process(*separate, buffer);
         inPlace->processreplace(buffer.left.data(), buffer.right.data(), buffer.left.data(),
                                 buffer.right.data(), static_cast<long>(buffer.Frames()));
