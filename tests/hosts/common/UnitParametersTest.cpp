@@ -1,5 +1,5 @@
 #include "hosts/common/UnitParameters.h"
-#include "RenderTestComponent.h"
+#include "RenderTestUnit.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +13,16 @@ struct Resolved
     std::string error;
 };
 
-class UnitParametersTest : public ::testing::Test
+class UnitParametersTest : public RenderTestUnit
 {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(noErr, AudioComponentInstanceNew(&kRenderTestComponent, &mUnit));
+        RenderTestUnit::SetUp();
+        if (HasFatalFailure()) return;
         std::string error;
         ASSERT_TRUE(mParameters.Load(mUnit, error)) << error;
     }
-    void TearDown() override { AudioComponentInstanceDispose(mUnit); }
 
     Resolved Resolve(const std::string& name, const std::string& value) const
     {
@@ -31,7 +31,6 @@ protected:
         return r;
     }
 
-    AudioUnit mUnit = nullptr;
     UnitParameters mParameters;
 };
 } // namespace

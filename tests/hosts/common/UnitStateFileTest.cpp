@@ -1,32 +1,13 @@
 #include "hosts/common/UnitStateFile.h"
-#include "RenderTestComponent.h"
+#include "RenderTestUnit.h"
 #include "RenderTestUtil.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-class UnitStateFileTest : public ::testing::Test
+class UnitStateFileTest : public RenderTestUnit
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(noErr, AudioComponentInstanceNew(&kRenderTestComponent, &mUnit));
-    }
-    void TearDown() override { AudioComponentInstanceDispose(mUnit); }
-
-    AudioUnitParameterValue Gain() const
-    {
-        AudioUnitParameterValue value = 0;
-        AudioUnitGetParameter(mUnit, 0, kAudioUnitScope_Global, 0, &value);
-        return value;
-    }
-    void SetGain(AudioUnitParameterValue value)
-    {
-        ASSERT_EQ(noErr, AudioUnitSetParameter(mUnit, 0, kAudioUnitScope_Global, 0, value, 0));
-    }
-
-    AudioUnit mUnit = nullptr;
 };
 } // namespace
 

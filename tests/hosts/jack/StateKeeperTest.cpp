@@ -1,5 +1,5 @@
 #include "hosts/jack/StateKeeper.h"
-#include "RenderTestComponent.h"
+#include "RenderTestUnit.h"
 #include "RenderTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -8,27 +8,9 @@
 
 namespace
 {
-class StateKeeperTest : public ::testing::Test
+class StateKeeperTest : public RenderTestUnit
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(noErr, AudioComponentInstanceNew(&kRenderTestComponent, &mUnit));
-    }
-    void TearDown() override { AudioComponentInstanceDispose(mUnit); }
-
-    AudioUnitParameterValue Gain() const
-    {
-        AudioUnitParameterValue value = 0;
-        AudioUnitGetParameter(mUnit, 0, kAudioUnitScope_Global, 0, &value);
-        return value;
-    }
-    void SetGain(AudioUnitParameterValue value)
-    {
-        AudioUnitSetParameter(mUnit, 0, kAudioUnitScope_Global, 0, value, 0);
-    }
-
-    AudioUnit mUnit = nullptr;
     std::mutex mAccess;
 };
 } // namespace
