@@ -17,14 +17,6 @@ void Record(LilvTestHost& host, const std::filesystem::path& file)
     host.Control("gain") = 0.5f;
     host.Run(64);
 }
-
-double MemoryUse(LilvTestHost& host)
-{
-    host.Get(0, Own(host, "memoryUse"));
-    host.Run(64);
-    const auto sets = Sets(host, Own(host, "memoryUse"));
-    return sets.empty() ? -1 : sets.back().number;
-}
 } // namespace
 
 TEST(LV2State, SavedAsAFileRestoresIntoANewInstance)

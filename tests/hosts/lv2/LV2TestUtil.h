@@ -51,6 +51,16 @@ inline std::vector<LilvTestHost::Notification> Sets(const LilvTestHost& host,
     return Find(host, LV2_PATCH__Set, property);
 }
 
+// The memory use the plug-in reports when asked for it in a run of 64 frames; -1 without a
+// report.
+inline double MemoryUse(LilvTestHost& host)
+{
+    host.Get(0, Own(host, "memoryUse"));
+    host.Run(64);
+    const auto sets = Sets(host, Own(host, "memoryUse"));
+    return sets.empty() ? -1 : sets.back().number;
+}
+
 // A time:Position with the transport rolling at the given tempo, in 4/4, at bar and beat.
 inline void Rolling(LilvTestHost& host, std::uint32_t frame, double bpm, double bar = 0,
                     double barBeat = 0)

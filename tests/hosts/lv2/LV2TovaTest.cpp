@@ -25,15 +25,6 @@ void ExpectOneBarLoopAt(const Session& session, std::size_t start, double freque
     ASSERT_GE(quiet.size(), 2u);
     EXPECT_NEAR(static_cast<double>(quiet[1] - quiet[0]), kBar, 1000.0) << "one bar per loop";
 }
-
-double MemoryUse(LilvTestHost& host)
-{
-    host.Get(0, Own(host, "memoryUse"));
-    host.Run(64);
-    const auto sets = Sets(host, Own(host, "memoryUse"));
-    return sets.empty() ? -1 : sets.back().number;
-}
-
 } // namespace
 
 TEST(LV2Tova, BusesCarryTheMainOutputTheDryInputAndSilence)
