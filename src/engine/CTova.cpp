@@ -91,12 +91,7 @@ OSStatus CTova::Reset(AudioUnitScope, AudioUnitElement)
         shifter.Reset();
     mShifterTail.fill(0);
     mBoStill = 0;
-    mTapeSpeedSaved = mTapeSpeed;
-    mLastBeatSaved = mLastBeat;
-    mScratchPosSaved = mScratchPos;
-    mScratchVelSaved = mScratchVel;
-    mLastBoSaved = mLastBo;
-    mBoMotionSaved = mBoMotion;
+    SaveSnapshot();
     return noErr;
 }
 

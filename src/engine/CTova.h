@@ -278,7 +278,9 @@ private:
     void MixPlayThru(const float* inL, const float* inR, float* outL, float* outR, UInt32 n);
     void RunReverb(float* outL, float* outR, UInt32 frames); // [render] bus 0, with freeze
     void Commit(bool newCycle, double lastBeat, float bo);   // [render] the snapshot
-    void WriteSilence(UInt32 bus, UInt32 frames);            // [render]
+    void SaveSnapshot();    // [render][ui] the values a repeated time stamp must not advance
+    void RestoreSnapshot(); // [render] the working copies from the snapshot
+    void WriteSilence(UInt32 bus, UInt32 frames); // [render]
 
     // ---- Speed model (CTovaSpeed.cpp) ----
     SpeedPlan PrepareSpeed(bool newCycle, UInt32 frames); // [render] once per call

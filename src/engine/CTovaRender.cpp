@@ -47,12 +47,7 @@ OSStatus CTova::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
     {
         DrainCommands();
         RenderHandOffs();
-        mTapeSpeed = mTapeSpeedSaved;
-        mLastBeat = mLastBeatSaved;
-        mScratchPos = mScratchPosSaved;
-        mScratchVel = mScratchVelSaved;
-        mLastBo = mLastBoSaved;
-        mBoMotion = mBoMotionSaved;
+        RestoreSnapshot();
     }
 
     const SpeedPlan plan = PrepareSpeed(newCycle, frames);
@@ -259,18 +254,30 @@ void CTova::Commit(bool newCycle, double lastBeat, float bo)
 {
     if (!newCycle)
     {
-        mTapeSpeed = mTapeSpeedSaved;
-        mLastBeat = mLastBeatSaved;
-        mScratchPos = mScratchPosSaved;
-        mScratchVel = mScratchVelSaved;
-        mLastBo = mLastBoSaved;
-        mBoMotion = mBoMotionSaved;
+        RestoreSnapshot();
         return;
     }
+    mLastBeat = lastBeat;
+    mLastBo = bo;
+    SaveSnapshot();
+}
+
+void CTova::SaveSnapshot()
+{
     mTapeSpeedSaved = mTapeSpeed;
-    mLastBeat = mLastBeatSaved = lastBeat;
-    mLastBo = mLastBoSaved = bo;
+    mLastBeatSaved = mLastBeat;
     mScratchPosSaved = mScratchPos;
     mScratchVelSaved = mScratchVel;
+    mLastBoSaved = mLastBo;
     mBoMotionSaved = mBoMotion;
+}
+
+void CTova::RestoreSnapshot()
+{
+    mTapeSpeed = mTapeSpeedSaved;
+    mLastBeat = mLastBeatSaved;
+    mScratchPos = mScratchPosSaved;
+    mScratchVel = mScratchVelSaved;
+    mLastBo = mLastBoSaved;
+    mBoMotion = mBoMotionSaved;
 }
