@@ -7,6 +7,7 @@
 
 #include "platform/CFPreferences.h"
 #include "platform/linux/ALSAMIDIBackend.h"
+#include "platform/linux/OwnSequencerPort.h"
 
 #include <gtest/gtest.h>
 
@@ -15,36 +16,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <thread>
 
 namespace
 {
 using Clock = std::chrono::steady_clock;
-
-// The sequencer address of this process's "Tovarine" port.
-bool FindTovarine(snd_seq_t* seq, int& client, int& port)
-{
-    snd_seq_client_info_t* clientInfo = nullptr;
-    snd_seq_port_info_t* portInfo = nullptr;
-    snd_seq_client_info_alloca(&clientInfo);
-    snd_seq_port_info_alloca(&portInfo);
-    snd_seq_client_info_set_client(clientInfo, -1);
-    while (snd_seq_query_next_client(seq, clientInfo) >= 0)
-    {
-        if (std::strcmp(snd_seq_client_info_get_name(clientInfo), "Tovarine") != 0 ||
-            snd_seq_client_info_get_pid(clientInfo) != ::getpid())
-            continue;
-        snd_seq_port_info_set_client(portInfo, snd_seq_client_info_get_client(clientInfo));
-        snd_seq_port_info_set_port(portInfo, -1);
-        if (snd_seq_query_next_port(seq, portInfo) < 0) return false;
-        client = snd_seq_port_info_get_client(portInfo);
-        port = snd_seq_port_info_get_port(portInfo);
-        return true;
-    }
-    return false;
-}
 
 // The next note event within five seconds (only a broken build waits that long), or null.
 snd_seq_event_t* NextNote(snd_seq_t* seq)
@@ -82,7 +59,7 @@ TEST(HapticALSA, ASecondClientReceivesTheFeedbackPair)
     ASSERT_GE(in, 0);
     int client = -1;
     int port = -1;
-    ASSERT_TRUE(FindTovarine(listener, client, port));
+    ASSERT_TRUE(FindOwnPort(listener, "Tovarine", client, port));
     ASSERT_GE(snd_seq_connect_from(listener, in, client, port), 0);
 
     // Controller 20 learned on "Time"; 0 makes it absolute, 127 then crosses the centre.
