@@ -1,5 +1,6 @@
 #include "LV2TestComponent.h"
 
+#include "hosts/common/UnitCustomProperties.h"
 #include "params/frame/ComponentEntryPoint.h"
 #include "platform/AudioUnitProperties.h"
 #include "platform/cf/CACFDictionary.h"
@@ -29,16 +30,11 @@ constexpr HostTestComponent::Parameter kParameters[] = {
     {"Learned", kAudioUnitParameterUnit_Generic, 0, 1, 0},
 };
 
-constexpr AudioUnitPropertyID kMemoryUse = 64000;
-constexpr AudioUnitPropertyID kEraseAll = 64001;
-constexpr AudioUnitPropertyID kStopped = 64002;
-constexpr AudioUnitPropertyID kImportWithTempo = 64003;
-constexpr AudioUnitPropertyID kImport = 64004;
-constexpr AudioUnitPropertyID kMidiLearn = 100000;
+using Property = UnitCustomProperties;
 
 bool IsOwnProperty(AudioUnitPropertyID id)
 {
-    return (id >= kMemoryUse && id <= kImport) || id == kMidiLearn;
+    return (id >= Property::kMemoryUse && id <= Property::kImport) || id == Property::kMidiLearn;
 }
 } // namespace
 
@@ -83,7 +79,7 @@ OSStatus LV2TestComponent::SetParameter(AudioUnitParameterID id, AudioUnitScope 
         if (id == kGain && wasStopped != (value == 0))
         {
             Globals()->SetParameter(id, value);
-            PropertyChanged(kStopped, kAudioUnitScope_Global, 0);
+            PropertyChanged(Property::kStopped, kAudioUnitScope_Global, 0);
         }
     }
     return HostTestComponent::SetParameter(id, scope, element, value, bufferOffsetInFrames);
@@ -95,7 +91,7 @@ OSStatus LV2TestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScop
 {
     if (!IsOwnProperty(id))
         return HostTestComponent::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
-    outDataSize = id == kImport || id == kImportWithTempo ? 0 : sizeof(SInt32);
+    outDataSize = id == Property::kImport || id == Property::kImportWithTempo ? 0 : sizeof(SInt32);
     outWritable = true;
     return noErr;
 }
@@ -106,13 +102,13 @@ OSStatus LV2TestComponent::GetProperty(AudioUnitPropertyID id, AudioUnitScope sc
     SInt32 value = 0;
     switch (id)
     {
-    case kMemoryUse:
+    case Property::kMemoryUse:
         value = 100 * mImports.load();
         break;
-    case kStopped:
+    case Property::kStopped:
         value = Globals()->GetParameter(kGain) == 0 ? 1 : 0;
         break;
-    case kMidiLearn:
+    case Property::kMidiLearn:
         value = mLearn.load();
         break;
     default:
@@ -128,11 +124,11 @@ OSStatus LV2TestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope sc
 {
     switch (id)
     {
-    case kEraseAll:
+    case Property::kEraseAll:
         mImports = 0;
         return noErr;
-    case kImport:
-    case kImportWithTempo:
+    case Property::kImport:
+    case Property::kImportWithTempo:
     {
         const std::string path(static_cast<const char*>(inData), inDataSize);
         struct stat info
@@ -142,7 +138,7 @@ OSStatus LV2TestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope sc
         ++mImports;
         return noErr;
     }
-    case kMidiLearn:
+    case Property::kMidiLearn:
     {
         if (inDataSize != sizeof(SInt32)) return kAudio_ParamError;
         SInt32 value = 0;

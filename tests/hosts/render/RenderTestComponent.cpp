@@ -1,5 +1,6 @@
 #include "RenderTestComponent.h"
 
+#include "hosts/common/UnitCustomProperties.h"
 #include "params/frame/ComponentEntryPoint.h"
 
 #include <sys/stat.h>
@@ -23,8 +24,7 @@ constexpr HostTestComponent::Parameter kParameters[] = {
     {"Back In Time", kAudioUnitParameterUnit_Indexed, 0, 64, 0},
 };
 
-constexpr AudioUnitPropertyID kImportWithTempo = 64003;
-constexpr AudioUnitPropertyID kImport = 64004;
+using Property = UnitCustomProperties;
 } // namespace
 
 const AudioComponentRegistration kRenderTestComponent{
@@ -66,7 +66,7 @@ OSStatus RenderTestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitS
                                               AudioUnitElement element, UInt32& outDataSize,
                                               Boolean& outWritable)
 {
-    if (id == kImportWithTempo || id == kImport)
+    if (id == Property::kImportWithTempo || id == Property::kImport)
     {
         outDataSize = 0;
         outWritable = true;
@@ -79,7 +79,7 @@ OSStatus RenderTestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope
                                           AudioUnitElement element, const void* inData,
                                           UInt32 inDataSize)
 {
-    if (id != kImportWithTempo && id != kImport)
+    if (id != Property::kImportWithTempo && id != Property::kImport)
         return HostTestComponent::SetProperty(id, scope, element, inData, inDataSize);
     const std::string path(static_cast<const char*>(inData), inDataSize);
     struct stat info
