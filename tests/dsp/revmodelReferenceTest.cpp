@@ -84,49 +84,36 @@ void RunWorkload(std::uint32_t seed, int blocks)
     std::mt19937 rng(seed);
     Pair pair;
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    struct Setting
+    {
+        void (revmodel::*set)(float);
+        float from, span;
+    };
+    static constexpr std::array<Setting, 5> kSettings = {{{&revmodel::setroomsize, 0.7f, 0.2f},
+                                                          {&revmodel::setdamp, 0.0f, 100.0f},
+                                                          {&revmodel::setwet, 0.0f, 1.0f},
+                                                          {&revmodel::setdry, 0.0f, 1.0f},
+                                                          {&revmodel::setwidth, 0.0f, 100.0f}}};
+    // Freeze on and off, and values either side of the threshold.
+    static constexpr std::array<float, 5> kModes = {0.0f, 1.0f, 0.999f, 2.0f, 0.0f};
     for (int b = 0; b < blocks; ++b)
     {
         SCOPED_TRACE(b);
         const unsigned action = rng() % 100;
-        if (action < 8)
+        if (action < 30)
         {
-            const float v = 0.7f + 0.2f * unit(rng);
-            pair.fast->setroomsize(v);
-            pair.slow->setroomsize(v);
+            const Setting& s = kSettings[action / 6];
+            const float v = s.from + s.span * unit(rng);
+            (pair.fast.get()->*s.set)(v);
+            (pair.slow.get()->*s.set)(v);
         }
-        else if (action < 14)
+        else if (action < 36)
         {
-            const float v = 100.0f * unit(rng);
-            pair.fast->setdamp(v);
-            pair.slow->setdamp(v);
-        }
-        else if (action < 20)
-        {
-            const float v = unit(rng);
-            pair.fast->setwet(v);
-            pair.slow->setwet(v);
-        }
-        else if (action < 26)
-        {
-            const float v = unit(rng);
-            pair.fast->setdry(v);
-            pair.slow->setdry(v);
-        }
-        else if (action < 32)
-        {
-            const float v = 100.0f * unit(rng);
-            pair.fast->setwidth(v);
-            pair.slow->setwidth(v);
-        }
-        else if (action < 38)
-        {
-            // Freeze on and off, and values either side of the threshold.
-            static constexpr std::array<float, 5> kModes = {0.0f, 1.0f, 0.999f, 2.0f, 0.0f};
             const float v = kModes[rng() % kModes.size()];
             pair.fast->setmode(v);
             pair.slow->setmode(v);
         }
-        else if (action < 41)
+        else if (action < 39)
         {
             pair.fast->mute();
             pair.slow->mute();

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -40,7 +39,7 @@ std::unique_ptr<revmodel> Make()
 }
 } // namespace
 
-TEST(revmodel, ConstructorSettingsAndSetterScaling)
+TEST(revmodel, ConstructorSettingsSetterScalingAndSilence)
 {
     auto reverb = Make();
     EXPECT_EQ(reverb->getwet(), 1.0f);
@@ -48,8 +47,6 @@ TEST(revmodel, ConstructorSettingsAndSetterScaling)
     EXPECT_EQ(reverb->getdry(), 0.0f);
     EXPECT_EQ(reverb->getdamp(), 0.004f);  // setdamp(1.0) * 0.004
     EXPECT_EQ(reverb->getwidth(), 0.005f); // setwidth(0.5) * 0.01
-    EXPECT_EQ(reverb->getmode(), 0.0f);
-
     reverb->setdamp(100.0f);
     EXPECT_EQ(reverb->getdamp(), 0.4f);
     // 15 * 0.01 in double is 0.15, which rounds to 0.15f; a float factor would give the
@@ -58,24 +55,15 @@ TEST(revmodel, ConstructorSettingsAndSetterScaling)
     EXPECT_EQ(reverb->getwidth(), 0.15f);
     reverb->setmode(0.99f);
     EXPECT_EQ(reverb->getmode(), 0.0f);
-    reverb->setmode(1.0f);
-    EXPECT_EQ(reverb->getmode(), 1.0f);
     reverb->setmode(7.0f);
     EXPECT_EQ(reverb->getmode(), 1.0f);
+
+    const Stereo out = Process(*Make(), Stereo(20000));
+    EXPECT_EQ(out.left, std::vector<float>(20000, 0.0f));
+    EXPECT_EQ(out.right, std::vector<float>(20000, 0.0f));
 }
 
-TEST(revmodel, SilenceInGivesSilenceOut)
-{
-    auto reverb = Make();
-    const Stereo out = Process(*reverb, Stereo(20000));
-    for (std::size_t i = 0; i < out.Frames(); ++i)
-    {
-        ASSERT_EQ(out.left[i], 0.0f) << i;
-        ASSERT_EQ(out.right[i], 0.0f) << i;
-    }
-}
-
-TEST(revmodel, FirstReflectionsOfAnImpulse)
+TEST(revmodel, FirstReflectionsOfAnImpulseDifferLeftAndRight)
 {
     // Width 50 gives wetDirect = 1 * (0.5 * 0.5 + 0.5) = 0.75 and wetCross = 0.25; wet 1,
     // dry 0.  The impulse enters every comb as (1 + 0) * 0.0165.  A comb hands it on after
@@ -88,6 +76,12 @@ TEST(revmodel, FirstReflectionsOfAnImpulse)
     Stereo in(1600);
     in.left[0] = 1.0f;
     const Stereo out = Process(*reverb, in);
+    // Both banks hear (left + right) * gain: the same impulse on the right gives the same.
+    auto other = Make();
+    other->setwidth(50.0f);
+    Stereo onRight(1600);
+    onRight.right[0] = 1.0f;
+    EXPECT_EQ(Process(*other, onRight).left, out.left);
 
     const float pulse = 1.0f * 0.0165f;
     for (std::size_t i = 0; i < 1341; ++i)
@@ -154,30 +148,6 @@ TEST(revmodel, CombFeedbackAndDampingOnTheSecondLap)
     }
 }
 
-TEST(revmodel, MonoFeedButDifferentTails)
-{
-    Stereo leftImpulse(6000);
-    leftImpulse.left[0] = 1.0f;
-    Stereo rightImpulse(6000);
-    rightImpulse.right[0] = 1.0f;
-
-    auto a = Make();
-    auto b = Make();
-    a->setwidth(100.0f);
-    b->setwidth(100.0f);
-    const Stereo fromLeft = Process(*a, leftImpulse);
-    const Stereo fromRight = Process(*b, rightImpulse);
-    // Both banks hear (left + right) * gain: which input carried the impulse is irrelevant.
-    EXPECT_EQ(fromLeft.left, fromRight.left);
-    EXPECT_EQ(fromLeft.right, fromRight.right);
-    // The right bank's lines are 23 frames longer, so the tails differ.
-    EXPECT_NE(fromLeft.left, fromLeft.right);
-    EXPECT_NE(fromLeft.left[1116], 0.0f);
-    EXPECT_EQ(fromLeft.right[1116], 0.0f);
-    EXPECT_EQ(fromLeft.left[1139], 0.0f);
-    EXPECT_NE(fromLeft.right[1139], 0.0f);
-}
-
 TEST(revmodel, WidthSetsTheCrossMix)
 {
     const Stereo in = Stereo::Noise(8000, 5);
@@ -206,20 +176,6 @@ TEST(revmodel, WidthSetsTheCrossMix)
             ASSERT_EQ(half.left[i], own.left[i] * 0.75f + own.right[i] * 0.25f) << i;
             ASSERT_EQ(half.right[i], own.right[i] * 0.75f + own.left[i] * 0.25f) << i;
         }
-    }
-}
-
-TEST(revmodel, DryMixesTheInputIn)
-{
-    auto reverb = Make();
-    reverb->setwet(0.0f);
-    reverb->setdry(0.5f);
-    const Stereo in = Stereo::Noise(3000, 9);
-    const Stereo out = Process(*reverb, in);
-    for (std::size_t i = 0; i < in.Frames(); ++i)
-    {
-        ASSERT_EQ(out.left[i], in.left[i] * 0.5f) << i;
-        ASSERT_EQ(out.right[i], in.right[i] * 0.5f) << i;
     }
 }
 
@@ -287,22 +243,4 @@ TEST(revmodel, NullOutputsKeepTheTailCurrent)
                          static_cast<long>(first.Frames()));
     for (std::size_t i = 0; i < out.Frames(); ++i)
         ASSERT_EQ(out.right[i], 7.0f) << i;
-}
-
-TEST(revmodel, InPlaceEqualsSeparateArrays)
-{
-    auto separate = Make();
-    auto inPlace = Make();
-    for (revmodel* reverb : {separate.get(), inPlace.get()})
-        reverb->setdry(0.7f);
-    for (std::uint32_t block = 0; block < 6; ++block)
-    {
-        SCOPED_TRACE(block);
-        Stereo buffer = Stereo::Noise(1000 + 777 * block, block);
-        const Stereo out = Process(*separate, buffer);
-        inPlace->processreplace(buffer.left.data(), buffer.right.data(), buffer.left.data(),
-                                buffer.right.data(), static_cast<long>(buffer.Frames()));
-        EXPECT_EQ(buffer.left, out.left);
-        EXPECT_EQ(buffer.right, out.right);
-    }
 }
