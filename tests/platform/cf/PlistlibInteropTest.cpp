@@ -1,5 +1,7 @@
 // Interoperability with another property-list implementation: Python's plistlib reads the
-// files we write with the same values, and we read the files it writes, in both forms.
+// files we write with the same values, and we read the files it writes, in both forms.  (The
+// integer, reference and offset widths another writer may choose are read by the binary
+// reader's own tests.)
 #include "PlistSamples.h"
 
 #include "platform/cf/PropertyListFile.h"
@@ -9,14 +11,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 
 namespace
 {
 namespace fs = std::filesystem;
 
-// Two commands.  "check IN XML BIN": load IN, assert values of PlistSamples::EveryKind, and
-// write it again in both forms.  "write XML BIN": write a known tree in both forms.
+// "IN XML BIN": load IN, assert the values of PlistSamples::EveryKind, and write it again in
+// both forms, for us to read back.
 constexpr const char* kScript = R"PY(
 import math, plistlib, sys
 
@@ -46,22 +47,7 @@ def write(d, xml_out, bin_out):
     with open(bin_out, "wb") as f:
         plistlib.dump(d, f, fmt=plistlib.FMT_BINARY)
 
-def known():
-    return {
-        "ints": [0, 200, 300, 70000, 2**32, 2**63 - 1, -1, -2**63],
-        "many": list(range(300)),
-        "reals": [0.5, -1e-300, math.inf],
-        "text": "caf\u00e9 \U0001F3B9 <&>",
-        "ascii": "x" * 40,
-        "blob": bytes(range(256)) * 400,
-        "flags": [True, False],
-        "empty": {"list": [], "dict": {}, "bytes": b"", "string": ""},
-    }
-
-if sys.argv[1] == "check":
-    check(*sys.argv[2:5])
-else:
-    write(known(), *sys.argv[2:4])
+check(*sys.argv[1:4])
 )PY";
 
 class PlistlibInteropTest : public testing::Test
@@ -83,9 +69,13 @@ protected:
 
     std::string PathOf(const std::string& name) const { return (mFolder / name).string(); }
 
-    bool RunScript(const std::string& arguments) const
+    // Runs the script on the named files of the folder.
+    bool RunScript(std::initializer_list<const char*> names) const
     {
-        return std::system(("python3 '" + PathOf("interop.py") + "' " + arguments).c_str()) == 0;
+        std::string command = "python3 '" + PathOf("interop.py") + "'";
+        for (const char* name : names)
+            command += " '" + PathOf(name) + "'";
+        return std::system(command.c_str()) == 0;
     }
 
     static CFType ReadBack(const std::string& path)
@@ -108,42 +98,9 @@ TEST_F(PlistlibInteropTest, OurFilesLoadInPlistlibWithTheSameValues)
         SCOPED_TRACE(format == PropertyListFormat::XML ? "XML" : "binary");
         std::string error;
         ASSERT_TRUE(PropertyListFile::Write(PathOf("ours.plist"), tree, format, error)) << error;
-        ASSERT_TRUE(RunScript("check '" + PathOf("ours.plist") + "' '" + PathOf("xml.plist") +
-                              "' '" + PathOf("bin.plist") + "'"));
+        ASSERT_TRUE(RunScript({"ours.plist", "xml.plist", "bin.plist"}));
         // plistlib wrote back what it loaded, in both forms: everything must have survived.
         EXPECT_EQ(ReadBack(PathOf("xml.plist")), tree);
         EXPECT_EQ(ReadBack(PathOf("bin.plist")), tree);
     }
-}
-
-TEST_F(PlistlibInteropTest, PlistlibFilesLoadInOurs)
-{
-    ASSERT_TRUE(RunScript("write '" + PathOf("xml.plist") + "' '" + PathOf("bin.plist") + "'"));
-    CFArrayStorage many;
-    for (int i = 0; i < 300; ++i)
-        many.push_back(CFType::SInt64(i));
-    CFDataStorage blob;
-    for (int copy = 0; copy < 400; ++copy)
-    {
-        for (int i = 0; i < 256; ++i)
-            blob.push_back(static_cast<std::uint8_t>(i));
-    }
-    const auto i64 = [](std::int64_t v) { return CFType::SInt64(v); };
-    const CFType expected = CFType::Dictionary(
-        {{"ints", CFType::Array({i64(0), i64(200), i64(300), i64(70000), i64(4294967296),
-                                 i64(std::numeric_limits<std::int64_t>::max()), i64(-1),
-                                 i64(std::numeric_limits<std::int64_t>::min())})},
-         {"many", CFType::Array(std::move(many))},
-         {"reals", CFType::Array({CFType::Float64(0.5), CFType::Float64(-1e-300),
-                                  CFType::Float64(std::numeric_limits<double>::infinity())})},
-         {"text", CFType::String("caf\xC3\xA9 \xF0\x9F\x8E\xB9 <&>")},
-         {"ascii", CFType::String(std::string(40, 'x'))},
-         {"blob", CFType::Data(std::move(blob))},
-         {"flags", CFType::Array({CFType::Boolean(true), CFType::Boolean(false)})},
-         {"empty", CFType::Dictionary({{"list", CFType::Array()},
-                                       {"dict", CFType::Dictionary()},
-                                       {"bytes", CFType::Data({})},
-                                       {"string", CFType::String("")}})}});
-    EXPECT_EQ(ReadBack(PathOf("xml.plist")), expected);
-    EXPECT_EQ(ReadBack(PathOf("bin.plist")), expected);
 }

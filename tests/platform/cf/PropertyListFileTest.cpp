@@ -52,14 +52,14 @@ protected:
 };
 } // namespace
 
-TEST_F(PropertyListFileTest, WritesAndReadsBothForms)
+TEST_F(PropertyListFileTest, WritesReadsAndDecodesBothForms)
 {
     const CFType tree = PlistSamples::EveryKind();
+    std::string error;
     for (const PropertyListFormat format : {PropertyListFormat::Binary, PropertyListFormat::XML})
     {
         SCOPED_TRACE(static_cast<int>(format));
         const std::string path = PathOf("tree.plist");
-        std::string error;
         ASSERT_TRUE(PropertyListFile::Write(path, tree, format, error)) << error;
         const std::string head = Contents(path).substr(0, 8);
         EXPECT_EQ(head, format == PropertyListFormat::Binary ? "bplist00" : "<?xml ve");
@@ -68,9 +68,19 @@ TEST_F(PropertyListFileTest, WritesAndReadsBothForms)
         EXPECT_EQ(back, tree);
     }
     EXPECT_EQ(FolderContents(), std::vector<std::string>{"tree.plist"});
+    const std::vector<std::uint8_t> binary = BinaryPropertyList::Write(tree);
+    std::vector<std::uint8_t> xml;
+    ASSERT_TRUE(XMLPropertyList::Write(tree, xml, error)) << error;
+    const std::vector<std::uint8_t>* forms[] = {&binary, &xml};
+    for (const std::vector<std::uint8_t>* bytes : forms)
+    {
+        CFType out;
+        ASSERT_TRUE(PropertyListFile::Decode(bytes->data(), bytes->size(), out, error)) << error;
+        EXPECT_EQ(out, tree);
+    }
 }
 
-TEST_F(PropertyListFileTest, ReplacingKeepsPermissionsAndLeavesNoTemporaries)
+TEST_F(PropertyListFileTest, ReplacesAtomicallyKeepingPermissionsAndLinks)
 {
     const std::string path = PathOf("prefs.plist");
     WriteRaw(path, "old");
@@ -84,40 +94,43 @@ TEST_F(PropertyListFileTest, ReplacingKeepsPermissionsAndLeavesNoTemporaries)
     };
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(FolderContents(), std::vector<std::string>{"prefs.plist"});
     CFType back;
     ASSERT_TRUE(PropertyListFile::Read(path, back, error)) << error;
     EXPECT_EQ(back, CFType::Boolean(true));
-}
 
-TEST_F(PropertyListFileTest, AFailedWriteLeavesTheOldFileInPlace)
-{
-    const std::string path = PathOf("state.plist");
-    std::string error;
+    // A write that fails (XML has no form for a Null) leaves the old file in place.
+    const std::string state = PathOf("state.plist");
     ASSERT_TRUE(
-        PropertyListFile::Write(path, CFType::SInt32(1), PropertyListFormat::Binary, error));
-    const std::string before = Contents(path);
-    // XML has no form for a Null value, so this write fails before touching anything.
+        PropertyListFile::Write(state, CFType::SInt32(1), PropertyListFormat::Binary, error));
+    const std::string before = Contents(state);
     EXPECT_FALSE(
-        PropertyListFile::Write(path, CFType::Array({CFType()}), PropertyListFormat::XML, error));
-    EXPECT_NE(error.find(path), std::string::npos) << error;
+        PropertyListFile::Write(state, CFType::Array({CFType()}), PropertyListFormat::XML, error));
+    EXPECT_NE(error.find(state), std::string::npos) << error;
     EXPECT_NE(error.find("Null"), std::string::npos) << error;
-    EXPECT_EQ(Contents(path), before);
-    EXPECT_EQ(FolderContents(), std::vector<std::string>{"state.plist"});
+    EXPECT_EQ(Contents(state), before);
+
+    // Writing through a link replaces its target, not the link; no temporary stays behind.
+    const std::string target = PathOf("real.plist");
+    const std::string link = PathOf("link.plist");
+    ASSERT_TRUE(PropertyListFile::Write(target, CFType::SInt32(1), PropertyListFormat::XML, error));
+    fs::create_symlink(target, link);
+    ASSERT_TRUE(PropertyListFile::Write(link, CFType::SInt32(2), PropertyListFormat::XML, error))
+        << error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    ASSERT_TRUE(PropertyListFile::Read(target, back, error)) << error;
+    EXPECT_EQ(back, CFType::SInt64(2));
+    EXPECT_EQ(FolderContents(),
+              (std::vector<std::string>{"link.plist", "prefs.plist", "real.plist", "state.plist"}));
 }
 
-TEST_F(PropertyListFileTest, WriteErrorsNameTheFileAndTheCause)
+TEST_F(PropertyListFileTest, ErrorsNameTheFileAndTheCause)
 {
-    const std::string path = PathOf("missing-folder/state.plist");
+    const std::string unwritable = PathOf("missing-folder/state.plist");
     std::string error;
     EXPECT_FALSE(
-        PropertyListFile::Write(path, CFType::SInt32(1), PropertyListFormat::Binary, error));
-    EXPECT_NE(error.find("'" + path + "'"), std::string::npos) << error;
+        PropertyListFile::Write(unwritable, CFType::SInt32(1), PropertyListFormat::Binary, error));
+    EXPECT_NE(error.find("'" + unwritable + "'"), std::string::npos) << error;
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-}
-
-TEST_F(PropertyListFileTest, ReadErrorsNameTheFileAndTheCause)
-{
     struct Case
     {
         std::string name;
@@ -137,42 +150,10 @@ TEST_F(PropertyListFileTest, ReadErrorsNameTheFileAndTheCause)
         SCOPED_TRACE(c.name);
         const std::string path = PathOf(c.name);
         CFType out = CFType::String("untouched");
-        std::string error;
+        error.clear();
         EXPECT_FALSE(PropertyListFile::Read(path, out, error));
         EXPECT_NE(error.find("'" + path + "'"), std::string::npos) << error;
         EXPECT_NE(error.find(c.cause), std::string::npos) << error;
         EXPECT_EQ(out, CFType::String("untouched"));
-    }
-}
-
-TEST_F(PropertyListFileTest, WritesThroughSymbolicLinks)
-{
-    const std::string target = PathOf("real.plist");
-    const std::string link = PathOf("link.plist");
-    std::string error;
-    ASSERT_TRUE(PropertyListFile::Write(target, CFType::SInt32(1), PropertyListFormat::XML, error));
-    fs::create_symlink(target, link);
-    ASSERT_TRUE(PropertyListFile::Write(link, CFType::SInt32(2), PropertyListFormat::XML, error))
-        << error;
-    EXPECT_TRUE(fs::is_symlink(link));
-    CFType back;
-    ASSERT_TRUE(PropertyListFile::Read(target, back, error)) << error;
-    EXPECT_EQ(back, CFType::SInt64(2));
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"link.plist", "real.plist"}));
-}
-
-TEST(PropertyListFile, DecodeTellsTheFormsApartByContent)
-{
-    const CFType tree = PlistSamples::EveryKind();
-    const std::vector<std::uint8_t> binary = BinaryPropertyList::Write(tree);
-    std::vector<std::uint8_t> xml;
-    std::string error;
-    ASSERT_TRUE(XMLPropertyList::Write(tree, xml, error)) << error;
-    const std::vector<std::uint8_t>* forms[] = {&binary, &xml};
-    for (const std::vector<std::uint8_t>* bytes : forms)
-    {
-        CFType out;
-        ASSERT_TRUE(PropertyListFile::Decode(bytes->data(), bytes->size(), out, error)) << error;
-        EXPECT_EQ(out, tree);
     }
 }
