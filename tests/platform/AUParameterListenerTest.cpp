@@ -73,7 +73,7 @@ protected:
 
 } // namespace
 
-TEST_F(Listening, SetAppliesAtOnceAndNotifiesInPostingOrder)
+TEST_F(Listening, SetAppliesAtOnceNotifiesInPostingOrderAndSkipsTheSender)
 {
     Follow(kLinear10, &mEditor);
     Follow(kSemitones, &mEditor);
@@ -93,26 +93,20 @@ TEST_F(Listening, SetAppliesAtOnceAndNotifiesInPostingOrder)
         {&mEditor, kLinear10, 3.0f}, {&mEditor, kSemitones, -5.0f}, {&mEditor, kLinear10, 7.0f}};
     EXPECT_EQ(expected, mLog.deliveries);
     EXPECT_EQ(0u, AUListenerDispatchPending());
-}
 
-TEST_F(Listening, FailuresPostNothing)
-{
-    Follow(kLinear10, &mEditor);
+    // Failures post nothing.
     EXPECT_EQ(kAudioUnitErr_InvalidParameter, Set(99, 1.0f));
     const AudioUnitParameter unknown = Parameter(99);
     EXPECT_EQ(kAudioUnitErr_InvalidParameter,
               AUParameterListenerNotify(nullptr, nullptr, &unknown));
     EXPECT_EQ(0u, AUListenerDispatchPending());
     EXPECT_EQ(kAudio_ParamError, AUParameterSet(nullptr, nullptr, nullptr, 1.0f, 0));
-}
 
-TEST_F(Listening, TheSenderIsSkipped)
-{
-    Follow(kLinear10, &mEditor);
-    Follow(kLinear10, &mKnob);
     // The knob turned: the editor hears of it, the knob does not.
+    mLog.deliveries.clear();
+    Follow(kLinear10, &mKnob);
     ASSERT_EQ(noErr, Set(kLinear10, 2.0f, mListener, &mKnob));
-    AUListenerDispatchPending();
+    EXPECT_EQ(1u, AUListenerDispatchPending());
     EXPECT_EQ((std::vector<Delivery>{{&mEditor, kLinear10, 2.0f}}), mLog.deliveries);
 }
 

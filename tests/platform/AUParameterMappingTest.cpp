@@ -49,7 +49,7 @@ protected:
 
 } // namespace
 
-TEST_F(Curves, LinearParametersMapLinearly)
+TEST_F(Curves, PositionsFollowTheDisplayCurveAndRoundTrip)
 {
     EXPECT_FLOAT_EQ(2.5f, FromLinear(kLinear10, 0.25f));  // 0 + 0.25 × 10
     EXPECT_FLOAT_EQ(0.75f, ToLinear(kLinear10, 7.5f));    // 7.5 / 10
@@ -60,10 +60,6 @@ TEST_F(Curves, LinearParametersMapLinearly)
     EXPECT_FLOAT_EQ(0.0f, FromLinear(kLinear10, -0.5f));
     EXPECT_FLOAT_EQ(0.0f, ToLinear(kLinear10, -3.0f));
     EXPECT_FLOAT_EQ(1.0f, ToLinear(kLinear10, 30.0f));
-}
-
-TEST_F(Curves, DisplayFlagsBendThePosition)
-{
     struct Case
     {
         const char* what;
@@ -88,26 +84,18 @@ TEST_F(Curves, DisplayFlagsBendThePosition)
     }
     // 20 × 1000^0.5 = 632.4555 Hz in the middle of the slider.
     EXPECT_NEAR(632.4555f, FromLinear(kLogHertz, 0.5f), 1e-3f);
-}
-
-TEST_F(Curves, RoundTripsThroughEveryCurve)
-{
     for (AudioUnitParameterID id = 0; id < kCurveParameters; ++id)
         for (const Float32 x : {0.0f, 0.1f, 0.37f, 0.5f, 0.93f, 1.0f})
         {
             SCOPED_TRACE(std::to_string(id) + " at " + std::to_string(x));
             EXPECT_NEAR(x, ToLinear(id, FromLinear(id, x)), 2e-6f);
         }
-}
-
-TEST_F(Curves, UnknownParametersPassThrough)
-{
     EXPECT_EQ(0.3f, FromLinear(99, 0.3f));
     EXPECT_EQ(42.0f, ToLinear(99, 42.0f));
     EXPECT_EQ(0.3f, AUParameterValueFromLinear(0.3f, nullptr));
 }
 
-TEST_F(Curves, FormatsToTheResolutionOfTheSpan)
+TEST_F(Curves, FormatsToTheResolutionOfTheSpanWithinTheBuffer)
 {
     struct Case
     {
@@ -135,10 +123,6 @@ TEST_F(Curves, FormatsToTheResolutionOfTheSpan)
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.text, Format(c.id, c.value, c.digits));
     }
-}
-
-TEST_F(Curves, FormattedTextNeverOverrunsTheBuffer)
-{
     char text[kAUParameterFormatValueBufferSize + 8];
     std::memset(text, 'x', sizeof(text));
     const AudioUnitParameter p = Parameter(kSpan10000);

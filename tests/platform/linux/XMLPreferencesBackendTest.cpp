@@ -59,6 +59,13 @@ TEST_F(XMLPreferences, WhatOneProcessWritesTheNextReads)
     Boolean valid = 0;
     EXPECT_TRUE(CFPreferencesGetAppBooleanValue("Haptic", kApp, &valid));
     EXPECT_TRUE(valid);
+
+    // Missing folders are created; no file is no preferences, silently.
+    const std::string folder = mHome.Path() + "/deeper/still";
+    XMLPreferencesBackend backend(folder);
+    EXPECT_TRUE(backend.Load(kApp).empty());
+    ASSERT_TRUE(backend.Store(kApp, {{"Haptic", CFType::Boolean(false)}}));
+    EXPECT_EQ(XMLPreferencesBackend(folder).Load(kApp).at("Haptic"), CFType::Boolean(false));
 }
 
 TEST_F(XMLPreferences, FolderComesFromTheEnvironment)
@@ -90,16 +97,7 @@ TEST_F(XMLPreferences, IdsThatCannotNameTheirOwnFileAreRefused)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mHome.Path()), {}), 0);
 }
 
-TEST_F(XMLPreferences, MissingFoldersAreCreated)
-{
-    const std::string folder = mHome.Path() + "/deeper/still";
-    XMLPreferencesBackend backend(folder);
-    EXPECT_TRUE(backend.Load(kApp).empty()) << "no file is no preferences, silently";
-    ASSERT_TRUE(backend.Store(kApp, {{"Haptic", CFType::Boolean(false)}}));
-    EXPECT_EQ(XMLPreferencesBackend(folder).Load(kApp).at("Haptic"), CFType::Boolean(false));
-}
-
-TEST_F(XMLPreferences, UnreadableFilesCountAsNoPreferencesNotedOnce)
+TEST_F(XMLPreferences, UnreadableFilesAndWrongKindsCountAsMissingNotedOnce)
 {
     XMLPreferencesBackend writer(mHome.Path());
     ASSERT_TRUE(
@@ -142,19 +140,15 @@ TEST_F(XMLPreferences, UnreadableFilesCountAsNoPreferencesNotedOnce)
     EXPECT_TRUE(CFPreferencesAppSynchronize(kApp));
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(XMLPreferencesBackend(mHome.Path()).Load(kApp).at("Haptic"), CFType::Boolean(true));
-}
 
-TEST_F(XMLPreferences, ValueOfTheWrongKindCountsAsMissing)
-{
-    XMLPreferencesBackend writer(mHome.Path());
+    // A value of the wrong kind counts as missing, and is noted.
     ASSERT_TRUE(writer.Store(kApp, {{"Haptic", CFType::String("yes")}}));
-    CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
     testing::internal::CaptureStderr();
     Boolean valid = 1;
     EXPECT_FALSE(CFPreferencesGetAppBooleanValue("Haptic", kApp, &valid));
     EXPECT_FALSE(valid);
-    const std::string noted = testing::internal::GetCapturedStderr();
-    EXPECT_NE(noted.find("Haptic"), std::string::npos) << noted;
+    const std::string wrongKind = testing::internal::GetCapturedStderr();
+    EXPECT_NE(wrongKind.find("Haptic"), std::string::npos) << wrongKind;
 }
 
 TEST_F(XMLPreferences, FileIsReplacedAtomically)

@@ -50,7 +50,7 @@ protected:
 constexpr const char* kApp = "com.kelp.au.tova";
 } // namespace
 
-TEST_F(CFPreferencesTest, WithoutBackendValuesLiveInMemory)
+TEST_F(CFPreferencesTest, ValuesLiveInMemoryUntilABackendIsInstalled)
 {
     CFPreferencesInstallBackend(nullptr);
     EXPECT_FALSE(CFPreferencesCopyAppValue("Haptic", "test.memory"));
@@ -65,6 +65,13 @@ TEST_F(CFPreferencesTest, WithoutBackendValuesLiveInMemory)
     CFPreferencesSetAppValue("Haptic", CFType::SInt32(1), "test.memory");
     CFPreferencesSetAppValue("Haptic", CFType(), "test.memory");
     EXPECT_FALSE(CFPreferencesCopyAppValue("Haptic", "test.memory")) << "Null removes too";
+
+    // Installing a backend forgets the cache, unsynchronised changes too.
+    Install();
+    CFPreferencesSetAppValue("Haptic", CFType::Boolean(true), kApp);
+    auto second = Install();
+    EXPECT_FALSE(CFPreferencesCopyAppValue("Haptic", kApp));
+    EXPECT_EQ(CFPreferencesCurrentBackend(), second);
 }
 
 TEST_F(CFPreferencesTest, LoadedOnFirstUseAndWrittenBySynchronize)
@@ -89,6 +96,16 @@ TEST_F(CFPreferencesTest, LoadedOnFirstUseAndWrittenBySynchronize)
 
     EXPECT_TRUE(CFPreferencesAppSynchronize(kApp));
     EXPECT_EQ(backend->stores, 1) << "no changes, nothing to write";
+
+    // A failed write keeps the changes for the next attempt.
+    backend->failStores = true;
+    CFPreferencesSetAppValue("Haptic", CFType::Boolean(true), kApp);
+    EXPECT_FALSE(CFPreferencesAppSynchronize(kApp));
+    EXPECT_EQ(CFPreferencesCopyAppValue("Haptic", kApp), CFType::Boolean(true));
+
+    backend->failStores = false;
+    EXPECT_TRUE(CFPreferencesAppSynchronize(kApp));
+    EXPECT_EQ(backend->stored[kApp]["Haptic"], CFType::Boolean(true));
 }
 
 TEST_F(CFPreferencesTest, SynchronizeMergesWithWhatAnotherProcessStored)
@@ -108,28 +125,6 @@ TEST_F(CFPreferencesTest, SynchronizeMergesWithWhatAnotherProcessStored)
     EXPECT_EQ(stored.at("Midi Learn Notes"), CFType::Array());
     EXPECT_EQ(CFPreferencesCopyAppValue("Haptic", kApp), CFType::Boolean(false))
         << "synchronising also reads the latest values";
-}
-
-TEST_F(CFPreferencesTest, FailedWriteKeepsTheChangesForTheNextAttempt)
-{
-    auto backend = Install();
-    backend->failStores = true;
-    CFPreferencesSetAppValue("Haptic", CFType::Boolean(true), kApp);
-    EXPECT_FALSE(CFPreferencesAppSynchronize(kApp));
-    EXPECT_EQ(CFPreferencesCopyAppValue("Haptic", kApp), CFType::Boolean(true));
-
-    backend->failStores = false;
-    EXPECT_TRUE(CFPreferencesAppSynchronize(kApp));
-    EXPECT_EQ(backend->stored[kApp]["Haptic"], CFType::Boolean(true));
-}
-
-TEST_F(CFPreferencesTest, InstallingABackendForgetsTheCache)
-{
-    auto first = Install();
-    CFPreferencesSetAppValue("Haptic", CFType::Boolean(true), kApp);
-    auto second = Install();
-    EXPECT_FALSE(CFPreferencesCopyAppValue("Haptic", kApp)) << "unsynchronised changes are gone";
-    EXPECT_EQ(CFPreferencesCurrentBackend(), second);
 }
 
 TEST_F(CFPreferencesTest, BooleanValueOfTheWrongKindCountsAsMissing)
