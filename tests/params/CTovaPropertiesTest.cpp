@@ -41,55 +41,40 @@ SInt32 Armed(const TovaHost& host)
 }
 } // namespace
 
-TEST(CTovaProperties, InformationGivesSizesAndWritableInAnyScopeAndElement)
+TEST(CTovaProperties, InformationRefusalsAndTheHiddenInPlaceProperty)
 {
     TovaHost host;
-    for (const AudioUnitPropertyID id : {kTovaProperty_MemoryUse, kTovaProperty_EraseAll,
-                                         kTovaProperty_Stopped, kTovaProperty_MIDILearn})
+    // Any scope and element; an import takes the longest path.
+    for (const auto& [id, bytes] : {std::pair{kTovaProperty_MemoryUse, 4u},
+                                    {kTovaProperty_EraseAll, 4u},
+                                    {kTovaProperty_Stopped, 4u},
+                                    {kTovaProperty_MIDILearn, 4u},
+                                    {kTovaProperty_ImportWithTempo, 4096u},
+                                    {kTovaProperty_Import, 4096u}})
     {
-        SCOPED_TRACE(id);
         UInt32 size = 0;
         Boolean writable = false;
-        ASSERT_EQ(Info(host, id, size, writable, kAudioUnitScope_Output, 3), noErr);
-        EXPECT_EQ(size, 4u);
-        EXPECT_TRUE(writable);
+        ASSERT_EQ(Info(host, id, size, writable, kAudioUnitScope_Output, 3), noErr) << id;
+        EXPECT_EQ(size, bytes) << id;
+        EXPECT_TRUE(writable) << id;
     }
-    for (const AudioUnitPropertyID id : {kTovaProperty_ImportWithTempo, kTovaProperty_Import})
-    {
-        SCOPED_TRACE(id);
-        UInt32 size = 0;
-        Boolean writable = false;
-        ASSERT_EQ(Info(host, id, size, writable, kAudioUnitScope_Input, 7), noErr);
-        EXPECT_EQ(size, 4096u) << "the longest path";
-        EXPECT_TRUE(writable);
-    }
-}
-
-TEST(CTovaProperties, GetsAndSetsTheyDoNotHaveAreRefusedByTheFrame)
-{
-    TovaHost host;
-    UInt32 value = 0;
+    // Gets and sets a property does not have are refused by the frame, which asks for as
+    // many bytes as the information reported.
+    std::vector<std::uint8_t> data(4096);
     for (const AudioUnitPropertyID id :
          {kTovaProperty_EraseAll, kTovaProperty_ImportWithTempo, kTovaProperty_Import})
     {
-        // The frame asks for as many bytes as the information reported.
-        std::vector<std::uint8_t> data(4096);
         UInt32 size = static_cast<UInt32>(data.size());
         EXPECT_EQ(
             AudioUnitGetProperty(host.Unit(), id, kAudioUnitScope_Global, 0, data.data(), &size),
             kAudioUnitErr_InvalidProperty)
             << id;
     }
+    UInt32 value = 1;
     for (const AudioUnitPropertyID id : {kTovaProperty_MemoryUse, kTovaProperty_Stopped})
         EXPECT_EQ(Set(host, id, value), kAudioUnitErr_InvalidProperty) << id;
-}
-
-TEST(CTovaProperties, TheInPlacePropertyIsHidden)
-{
-    TovaHost host;
     UInt32 size = 0;
     Boolean writable = false;
-    UInt32 value = 1;
     EXPECT_EQ(Info(host, kAudioUnitProperty_InPlaceProcessing, size, writable),
               kAudioUnitErr_InvalidProperty);
     EXPECT_EQ(Get(host, kAudioUnitProperty_InPlaceProcessing, value),

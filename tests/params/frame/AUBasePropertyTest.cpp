@@ -176,10 +176,7 @@ TEST(AUBaseProperties, EffectAndUnitWideProperties)
     };
     const Refused refused[] = {
         {"in-place processing, hidden by the plug-in", kAudioUnitProperty_InPlaceProcessing},
-        {"tail time", kAudioUnitProperty_TailTime},
         {"factory presets", kAudioUnitProperty_FactoryPresets},
-        {"render quality", kAudioUnitProperty_RenderQuality},
-        {"CPU load", kAudioUnitProperty_CPULoad},
         {"an id nobody knows", 4242},
     };
     for (const Refused& r : refused)

@@ -94,13 +94,6 @@ TEST_F(Initialised, RefusesWhatItCannotRender)
     EXPECT_EQ(noErr, Render(unit, 0, 0, 64, ok.list));
 }
 
-TEST(AUBaseRender, RefusedBeforeInitialisation)
-{
-    OpenUnit unit;
-    StereoBuffers out(16);
-    EXPECT_EQ(kAudioUnitErr_Uninitialized, Render(unit, 0, 0, 16, out.list));
-}
-
 TEST_F(Initialised, SeveralBusesPerTimeStampIntoHostMemory)
 {
     std::vector<StereoBuffers> buses;
@@ -228,9 +221,11 @@ TEST_F(Initialised, RecordsTheRenderThread)
     EXPECT_FALSE(unit.plugin().InRenderThread());
 }
 
-TEST(AUBaseRender, MaximumFramesChangeOnlyWhileUninitialised)
+TEST(AUBaseRender, RefusedUninitialisedAndMaximumFramesChangeOnlyThen)
 {
     OpenUnit unit;
+    StereoBuffers before(16);
+    EXPECT_EQ(kAudioUnitErr_Uninitialized, Render(unit, 0, 0, 16, before.list));
     ASSERT_EQ(noErr, AudioUnitInitialize(unit));
     const UInt32 more = 200;
     EXPECT_EQ(kAudioUnitErr_Initialized,

@@ -173,7 +173,7 @@ TEST(AUBaseState, VstDataWithoutDataIsAccepted)
     EXPECT_EQ("Untitled", preset.presetName); // no "name": the default
 }
 
-TEST(AUBaseState, BadRecordsAbortWithTheirStatus)
+TEST(AUBaseState, BadRecordsAbortWithTheirStatusOddOnesRestoreWhatTheyHold)
 {
     OpenUnit unit;
     const CFType saved = Save(unit);
@@ -199,12 +199,7 @@ TEST(AUBaseState, BadRecordsAbortWithTheirStatus)
         EXPECT_EQ(c.expected, Restore(unit, With(saved, "data", CFType::Data(c.blob))));
         EXPECT_EQ(2.0f, ParameterValue(unit, 1)); // the record before the bad one stays written
     }
-}
 
-TEST(AUBaseState, OddBlobsRestoreWhatTheyHold)
-{
-    OpenUnit unit;
-    const CFType saved = Save(unit);
     const UInt32 three = 0x40400000; // 3.0f
     // A record promising three pairs but holding one and a half, then stray bytes; an id the
     // element does not have.

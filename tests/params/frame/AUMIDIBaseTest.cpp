@@ -2,7 +2,6 @@
 
 #include "HostHarness.h"
 
-#include "params/frame/ComponentEntryPoint.h"
 #include "platform/MusicDevice.h"
 
 using Event = TestPlugin::Event;
@@ -60,27 +59,4 @@ TEST(AUMIDIBase, EachMessageReachesItsHandler)
         EXPECT_EQ(noErr, MusicDeviceMIDIEvent(unit, c.status, c.data1, c.data2, c.offset));
         EXPECT_EQ(c.expected, unit.plugin().mEvents);
     }
-}
-
-TEST(AUMIDIBase, NotReachableOnAUnitWithoutMIDI)
-{
-    // Test plug-in without the MIDI base: MIDI selectors are not its own.
-    class Plain : public AUEffectBase
-    {
-    public:
-        explicit Plain(AudioComponentInstance instance) : AUEffectBase(instance) {}
-        OSStatus RenderBus(AudioUnitRenderActionFlags&, const AudioTimeStamp&, UInt32,
-                           UInt32) override
-        {
-            return noErr;
-        }
-    };
-    static const AudioComponentRegistration plain{
-        {kAudioUnitType_Effect, FourCharCode("Plai"), FourCharCode("Qzpt")},
-        "Plain",
-        1,
-        [](ComponentParameters* p, void* s) { return ComponentEntryPoint<Plain>::Dispatch(p, s); }};
-    OpenUnit unit(plain);
-    ASSERT_EQ(noErr, AudioUnitInitialize(unit));
-    EXPECT_EQ(badComponentSelector, MusicDeviceMIDIEvent(unit, 0x90, 60, 100, 0));
 }

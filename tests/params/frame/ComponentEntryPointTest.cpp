@@ -4,7 +4,7 @@
 
 #include "platform/AUComponentArgs.h"
 
-TEST(ComponentEntryPoint, OpenRunsConstructorAndPostConstructor)
+TEST(ComponentEntryPoint, OpenRouteRefuseAndClose)
 {
     OpenUnit unit;
     ASSERT_NE(nullptr, unit.get());
@@ -21,33 +21,22 @@ TEST(ComponentEntryPoint, OpenRunsConstructorAndPostConstructor)
     UInt32 version = 0;
     EXPECT_EQ(noErr, AudioComponentInstanceGetVersion(unit, &version));
     EXPECT_EQ(0x00010100u, version); // 65792: 1.1.0
-}
+    UInt32 unused = 0;
+    ComponentParameters params{0x7E, &unused};
+    EXPECT_EQ(badComponentSelector, kTestPluginRegistration.entry(&params, unit.get()->storage));
 
-TEST(ComponentEntryPoint, CloseUninitialisesBeforeDestroying)
-{
-    const int before = TestPlugin::sCleanups;
-    AudioUnit unit = nullptr;
-    ASSERT_EQ(noErr, AudioComponentInstanceNew(&kTestPluginRegistration, &unit));
-    ASSERT_EQ(noErr, AudioUnitInitialize(unit));
-    EXPECT_EQ(noErr, AudioComponentInstanceDispose(unit));
-    EXPECT_EQ(before + 1, TestPlugin::sCleanups);
-}
-
-TEST(ComponentEntryPoint, NullInstanceAnswersParamError)
-{
+    // A null instance answers -50; closing an initialised unit uninitialises it first.
     ComponentInstanceRecord empty{&kTestPluginRegistration, nullptr};
     EXPECT_EQ(kAudio_ParamError, AudioUnitInitialize(&empty));
     EXPECT_EQ(kAudio_ParamError, MusicDeviceMIDIEvent(&empty, 0x90, 60, 100, 0));
     EXPECT_EQ(kAudio_ParamError, AudioUnitInitialize(nullptr));
     EXPECT_EQ(kAudio_ParamError, kTestPluginRegistration.entry(nullptr, nullptr));
-}
-
-TEST(ComponentEntryPoint, UnknownSelectorIsRefused)
-{
-    OpenUnit unit;
-    UInt32 unused = 0;
-    ComponentParameters params{0x7E, &unused};
-    EXPECT_EQ(badComponentSelector, kTestPluginRegistration.entry(&params, unit.get()->storage));
+    const int before = TestPlugin::sCleanups;
+    AudioUnit other = nullptr;
+    ASSERT_EQ(noErr, AudioComponentInstanceNew(&kTestPluginRegistration, &other));
+    ASSERT_EQ(noErr, AudioUnitInitialize(other));
+    EXPECT_EQ(noErr, AudioComponentInstanceDispose(other));
+    EXPECT_EQ(before + 1, TestPlugin::sCleanups);
 }
 
 TEST(ComponentEntryPoint, ExceptionsBecomeStatuses)
