@@ -43,7 +43,7 @@ TEST(NoteScheduler, RingHolds511EventsAndDropsThe512th)
     EXPECT_EQ(scheduler.Notes()[1021].noteInstanceID, 1510u);
 }
 
-TEST(NoteScheduler, LaterOffsetHoldsBackEarlierOneQueuedAfterIt)
+TEST(NoteScheduler, OffsetsCompareUnsignedAndALaterOneHoldsBackWhatFollows)
 {
     // A 64-frame buffer in sub-blocks of 16 frames: delivery is asked up to 16, 32, 48, 64.
     RecordingScheduler scheduler;
@@ -63,27 +63,22 @@ TEST(NoteScheduler, LaterOffsetHoldsBackEarlierOneQueuedAfterIt)
 
     scheduler.ScheduleQueuedEvents(64);
     EXPECT_EQ(scheduler.Notes().size(), 2u) << "each event is delivered once";
-}
 
-TEST(NoteScheduler, OffsetEqualToUntilFrameIsDue)
-{
-    RecordingScheduler scheduler;
-    ASSERT_TRUE(scheduler.QueueExtendedNoteOff(0, 60, 16));
-    scheduler.ScheduleQueuedEvents(15);
-    EXPECT_TRUE(scheduler.Notes().empty());
-    scheduler.ScheduleQueuedEvents(16);
-    EXPECT_EQ(scheduler.Notes().size(), 1u);
-}
+    // An offset equal to the frame delivered up to is due.
+    RecordingScheduler due;
+    ASSERT_TRUE(due.QueueExtendedNoteOff(0, 60, 16));
+    due.ScheduleQueuedEvents(15);
+    EXPECT_TRUE(due.Notes().empty());
+    due.ScheduleQueuedEvents(16);
+    EXPECT_EQ(due.Notes().size(), 1u);
 
-TEST(NoteScheduler, OffsetsCompareUnsigned)
-{
     // 0xFFFFFFFF is -1 as a signed offset, which a signed comparison would find due at once.
-    RecordingScheduler scheduler;
-    ASSERT_TRUE(scheduler.QueueExtendedNoteOff(0, 60, 0xFFFFFFFFu));
-    scheduler.ScheduleQueuedEvents(2048);
-    EXPECT_TRUE(scheduler.Notes().empty());
-    scheduler.ScheduleQueuedEvents(0xFFFFFFFFu);
-    EXPECT_EQ(scheduler.Notes().size(), 1u);
+    RecordingScheduler late;
+    ASSERT_TRUE(late.QueueExtendedNoteOff(0, 60, 0xFFFFFFFFu));
+    late.ScheduleQueuedEvents(2048);
+    EXPECT_TRUE(late.Notes().empty());
+    late.ScheduleQueuedEvents(0xFFFFFFFFu);
+    EXPECT_EQ(late.Notes().size(), 1u);
 }
 
 TEST(NoteScheduler, DeliversEveryFieldInQueueOrder)
