@@ -143,6 +143,7 @@ TEST_F(XMLPreferences, UnreadableFilesAndWrongKindsCountAsMissingNotedOnce)
 
     // A value of the wrong kind counts as missing, and is noted.
     ASSERT_TRUE(writer.Store(kApp, {{"Haptic", CFType::String("yes")}}));
+    CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
     testing::internal::CaptureStderr();
     Boolean valid = 1;
     EXPECT_FALSE(CFPreferencesGetAppBooleanValue("Haptic", kApp, &valid));
