@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
 namespace
 {
-constexpr double kRate = 48000.0;
 constexpr std::size_t kBar = 96000; // 4 beats at 120 bpm, 0.5 s each, at 48 kHz
 
 // The options of demo.args as demo.sh reads them: an option and its value per line, '#'
@@ -110,10 +110,12 @@ TEST(Demo, RecordsTwoOneBarLoopsOnTheBar)
     }
 }
 
-TEST(Demo, SoundsWhereTheLoopsPlayAndHoldsTheFrozenReverb)
+TEST(Demo, SoundsWhereTheLoopsPlayAndOnlyTheScratchAndTheFreezeChangeTheirBars)
 {
     const std::vector<float> demo = RenderDemo("demo.wav", Everything);
+    const std::vector<float> plain = RenderDemo("plain.wav", Plain);
     ASSERT_EQ(10 * kBar, demo.size()); // 9 bars and 2 s of tail
+    ASSERT_EQ(demo.size(), plain.size());
     // Every half bar from the phrase's start to the last chord's end sounds: the phrase, the
     // groove with the recorded riff, the transposed keys, the scratch.
     for (double bar = 0; bar < 8; bar += 0.5)
@@ -121,30 +123,19 @@ TEST(Demo, SoundsWhereTheLoopsPlayAndHoldsTheFrozenReverb)
         SCOPED_TRACE(bar);
         EXPECT_GT(BarRms(demo, bar, bar + 0.5), 0.05);
     }
-    // Frozen from the last beat of bar 7: after the notes end at bar 8 the reverb alone holds
-    // on at one level through bar 8, then dies away once let go at bar 9.
-    const double held = BarRms(demo, 8.25, 8.5);
-    EXPECT_GT(held, 0.03);
-    EXPECT_NEAR(held, BarRms(demo, 8.75, 9.0), 0.1 * held);
-    EXPECT_LT(BarRms(demo, 9.5, 10.0), 0.001);
-}
-
-TEST(Demo, TheScratchAndTheFreezeChangeOnlyTheirBars)
-{
-    const std::vector<float> demo = RenderDemo("demo.wav", Everything);
-    const std::vector<float> plain = RenderDemo("plain.wav", Plain);
-    ASSERT_EQ(demo.size(), plain.size());
     // Up to the scratch the two renders are the same, sample for sample.
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < 6 * kBar; ++i)
-        differing += demo[i] != plain[i] ? 1 : 0;
-    EXPECT_EQ(0u, differing);
+    EXPECT_TRUE(std::equal(demo.begin(), demo.begin() + 6 * kBar, plain.begin()));
     // In bar 6 the platter moves the music about: what differs is as loud as the music.
     std::vector<float> difference(kBar);
     for (std::size_t i = 0; i < kBar; ++i)
         difference[i] = demo[6 * kBar + i] - plain[6 * kBar + i];
     EXPECT_GT(Rms(difference, 0, kBar), 0.5 * BarRms(plain, 6, 7));
-    // Without the freeze the reverb has died away half a bar after the last note.
+    // Frozen from the last beat of bar 7: after the notes end at bar 8 the reverb alone holds
+    // on at one level through bar 8, then dies away once let go at bar 9; without the freeze
+    // it has died away half a bar after the last note.
+    const double held = BarRms(demo, 8.25, 8.5);
+    EXPECT_GT(held, 0.03);
+    EXPECT_NEAR(held, BarRms(demo, 8.75, 9.0), 0.1 * held);
+    EXPECT_LT(BarRms(demo, 9.5, 10.0), 0.001);
     EXPECT_LT(BarRms(plain, 8.5, 9.0), 0.003);
-    EXPECT_GT(BarRms(demo, 8.5, 9.0), 10 * BarRms(plain, 8.5, 9.0));
 }

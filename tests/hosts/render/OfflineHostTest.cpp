@@ -25,18 +25,11 @@ public:
     }
 
     bool Render(std::uint64_t frames, const std::vector<OfflineHost::MidiMessage>& midi = {},
-                const std::vector<OfflineHost::ParameterChange>& changes = {},
-                const OfflineHost::Input& input = nullptr)
+                const std::vector<OfflineHost::ParameterChange>& changes = {})
     {
         std::string error;
         const bool ok = mHost->Render(
-            frames, midi, changes, input,
-            [this](const float* left, const float* right, UInt32 n)
-            {
-                mLeft.insert(mLeft.end(), left, left + n);
-                mRight.insert(mRight.end(), right, right + n);
-                return true;
-            },
+            frames, midi, changes, nullptr, [](const float*, const float*, UInt32) { return true; },
             [this](std::uint64_t done, std::uint64_t) { mProgress.push_back(done); }, error);
         EXPECT_TRUE(ok) << error;
         return ok;
@@ -44,8 +37,6 @@ public:
 
     RenderTestComponent& Component() { return RenderTestComponent::Of(mUnit); }
 
-    std::vector<float> mLeft;
-    std::vector<float> mRight;
     std::vector<std::uint64_t> mProgress;
 
 private:
@@ -119,33 +110,6 @@ TEST(OfflineHost, ParameterChangeSplitsItsBlock)
     EXPECT_EQ(expected, cycles);
 }
 
-TEST(OfflineHost, WritesTheChosenBusWithTheInput)
-{
-    OfflineHost::Settings settings = At48k(64);
-    settings.outputBus = 2;
-    Rig rig(settings);
-    // The input runs out after 100 frames; the rest is silence.
-    std::uint64_t fed = 0;
-    const OfflineHost::Input input = [&fed](float* left, float* right, UInt32 frames)
-    {
-        UInt32 n = 0;
-        for (; n < frames && fed < 100; ++n, ++fed)
-        {
-            left[n] = 0.001f * static_cast<float>(fed);
-            right[n] = -left[n];
-        }
-        return n;
-    };
-    ASSERT_TRUE(rig.Render(150, {}, {}, input));
-    ASSERT_EQ(150u, rig.mLeft.size());
-    // Bus 2 renders input × gain 1 + 2 on the left and + 2.5 on the right.
-    EXPECT_FLOAT_EQ(2.0f, rig.mLeft[0]);
-    EXPECT_FLOAT_EQ(2.0f + 0.099f, rig.mLeft[99]);
-    EXPECT_FLOAT_EQ(2.5f - 0.099f, rig.mRight[99]);
-    EXPECT_FLOAT_EQ(2.0f, rig.mLeft[100]);
-    EXPECT_FLOAT_EQ(2.5f, rig.mRight[149]);
-}
-
 TEST(OfflineHost, ClockFollowsTheTempoMap)
 {
     StandardMidiFile file;
@@ -188,51 +152,23 @@ TEST(OfflineHost, ClockFollowsTheTempoMap)
     EXPECT_DOUBLE_EQ(3.0, late.downBeat);
 }
 
-TEST(OfflineHost, SixEightIsReportedInEighths)
+TEST(OfflineHost, AStoppedTransportHoldsTheClockAndNoHostClockLeavesOnlyTheTransport)
 {
-    // 6/8 at 120 quarter notes per minute: 240 eighths per minute, 6 to the bar, so that the
-    // plug-in's beat modulo 6 is its place in the 1.5 s bar.
-    const Bytes track = {0x00, 0xFF, 0x58, 0x04, 6, 3, 24, 8, 0x00, 0xFF, 0x2F, 0x00};
-    StandardMidiFile file;
-    std::string error;
-    const Bytes bytes = Concat({Header(0, 1, 96), Chunk("MTrk", track)});
-    ASSERT_TRUE(StandardMidiFile::Parse(bytes.data(), bytes.size(), file, error));
-    const TempoMap map(file, 120.0);
-    Rig rig(At48k(1000), map);
-    ASSERT_TRUE(rig.Render(101000));
-    // Frame 100000 = 2.0833 s = 4.1667 quarters: bar 1 (from quarter 3) and 1.1667 quarters
-    // = 2.3333 eighths in, so beat 6 + 2.3333; the next eighth (bar 1, eighth 3) falls at
-    // quarter 4.5 = 2.25 s = frame 108000, 8000 frames ahead.
-    const auto& clock = rig.Component().mClocks.at(100);
-    EXPECT_EQ(100000.0, clock.sampleTime);
-    EXPECT_NEAR(6.0 + 7.0 / 3.0, clock.beat, 1e-9);
-    EXPECT_EQ(240.0, clock.tempo);
-    EXPECT_EQ(6.0f, clock.numerator);
-    EXPECT_EQ(8u, clock.denominator);
-    EXPECT_EQ(6.0, clock.downBeat);
-    EXPECT_EQ(8000u, clock.toNextBeat);
-}
-
-TEST(OfflineHost, StoppedTransportHoldsTheClockAtTheStart)
-{
-    OfflineHost::Settings settings = At48k(512);
-    settings.playing = false;
-    Rig rig(settings, TempoMap(90.0));
-    ASSERT_TRUE(rig.Render(2048));
-    for (const auto& clock : rig.Component().mClocks)
+    OfflineHost::Settings stopped = At48k(512);
+    stopped.playing = false;
+    Rig still(stopped, TempoMap(90.0));
+    ASSERT_TRUE(still.Render(2048));
+    for (const auto& clock : still.Component().mClocks)
     {
         EXPECT_FALSE(clock.playing);
         EXPECT_EQ(0.0, clock.beat);
         EXPECT_EQ(90.0, clock.tempo);
         EXPECT_EQ(0.0, clock.sampleInTimeLine);
     }
-}
 
-TEST(OfflineHost, WithoutHostClockOnlyTheTransportAnswers)
-{
-    OfflineHost::Settings settings = At48k(256);
-    settings.hostClock = false;
-    Rig rig(settings);
+    OfflineHost::Settings clockless = At48k(256);
+    clockless.hostClock = false;
+    Rig rig(clockless);
     ASSERT_TRUE(rig.Render(256));
     const auto& clock = rig.Component().mClocks.at(0);
     EXPECT_NE(noErr, clock.beatStatus);
@@ -241,7 +177,7 @@ TEST(OfflineHost, WithoutHostClockOnlyTheTransportAnswers)
     EXPECT_TRUE(clock.playing);
 }
 
-TEST(OfflineHost, FailedOutputStopsTheRender)
+TEST(OfflineHost, AFailedOutputStopsTheRenderAndAMissingBusIsReported)
 {
     AudioUnit unit = nullptr;
     ASSERT_EQ(noErr, AudioComponentInstanceNew(&kRenderTestComponent, &unit));
@@ -262,19 +198,11 @@ TEST(OfflineHost, FailedOutputStopsTheRender)
     EXPECT_EQ("writing the output failed", error);
     // Bus 0 is the written one: nothing is rendered after it failed to go out.
     EXPECT_EQ(1u, RenderTestComponent::Of(unit).mRenderCalls.size());
-    AudioComponentInstanceDispose(unit);
-}
 
-TEST(OfflineHost, PrepareReportsABusTheUnitLacks)
-{
-    AudioUnit unit = nullptr;
-    ASSERT_EQ(noErr, AudioComponentInstanceNew(&kRenderTestComponent, &unit));
-    const TempoMap map(120.0);
     OfflineHost::Settings settings = At48k(256);
     settings.outputBus = 4;
-    OfflineHost host(unit, settings, map);
-    std::string error;
-    EXPECT_FALSE(host.Prepare(error));
+    OfflineHost lacking(unit, settings, map);
+    EXPECT_FALSE(lacking.Prepare(error));
     EXPECT_EQ("the unit has no output bus 4", error);
     AudioComponentInstanceDispose(unit);
 }

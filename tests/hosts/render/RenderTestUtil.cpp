@@ -156,9 +156,26 @@ std::string Slurp(const std::string& path)
     return text.str();
 }
 
+namespace
+{
+// A stereo 32-bit float file at 48 kHz in the scratch directory; returns the path.
+std::string WriteInput(const std::string& name, const std::vector<float>& left,
+                       const std::vector<float>& right)
+{
+    const std::string path = ScratchPath(name);
+    AudioFileWriter writer;
+    std::string error;
+    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
+        !writer.WriteStereo(left.data(), right.data(), static_cast<std::uint32_t>(left.size()),
+                            error) ||
+        !writer.Close(error))
+        throw std::runtime_error(path + ": " + error);
+    return path;
+}
+} // namespace
+
 std::string RampInput()
 {
-    const std::string path = ScratchPath("ramp.wav");
     std::vector<float> left(1000);
     std::vector<float> right(1000);
     for (std::size_t i = 0; i < left.size(); ++i)
@@ -166,28 +183,15 @@ std::string RampInput()
         left[i] = 0.001f * static_cast<float>(i);
         right[i] = -left[i];
     }
-    AudioFileWriter writer;
-    std::string error;
-    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
-        !writer.WriteStereo(left.data(), right.data(), 1000, error) || !writer.Close(error))
-        throw std::runtime_error(path + ": " + error);
-    return path;
+    return WriteInput("ramp.wav", left, right);
 }
 
 std::string SignalInput(const std::string& name, std::uint64_t frames, float (*signal)(double i))
 {
-    const std::string path = ScratchPath(name);
     std::vector<float> samples(frames);
     for (std::uint64_t i = 0; i < frames; ++i)
         samples[i] = signal(static_cast<double>(i));
-    AudioFileWriter writer;
-    std::string error;
-    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
-        !writer.WriteStereo(samples.data(), samples.data(), static_cast<std::uint32_t>(frames),
-                            error) ||
-        !writer.Close(error))
-        throw std::runtime_error(path + ": " + error);
-    return path;
+    return WriteInput(name, samples, samples);
 }
 
 std::vector<float> ReadLeft(const std::string& path, std::uint64_t& frames)

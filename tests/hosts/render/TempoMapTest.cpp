@@ -7,94 +7,58 @@
 
 namespace
 {
-StandardMidiFile Parsed(const Bytes& bytes)
+TempoMap MapOf(const Bytes& track, double bpm, std::uint16_t division = 96)
 {
+    const Bytes bytes = Concat({Header(0, 1, division), Chunk("MTrk", track)});
     StandardMidiFile file;
     std::string error;
     EXPECT_TRUE(StandardMidiFile::Parse(bytes.data(), bytes.size(), file, error)) << error;
-    return file;
+    return TempoMap(file, bpm);
 }
 } // namespace
 
-TEST(TempoMap, SecondsAndBeatsAcrossATempoChange)
+TEST(TempoMap, TicksBecomeSecondsAcrossTempoChangesAndInSmpteTime)
 {
-    // 96 ticks per quarter; 120 bpm (0.5 s per beat) until tick 192, then 60 bpm (1 s per beat).
-    const TempoMap map(Parsed(TwoTrackFile()), 100.0);
-    EXPECT_DOUBLE_EQ(0.0, map.SecondsAtTick(0));
-    EXPECT_DOUBLE_EQ(0.5, map.SecondsAtTick(96));  // one beat at 120 bpm
-    EXPECT_DOUBLE_EQ(1.0, map.SecondsAtTick(192)); // two beats at 120 bpm
-    // 1.0 + 128 / 96 beats × 1 s = 2.3333 s
-    EXPECT_DOUBLE_EQ(1.0 + 128.0 / 96.0, map.SecondsAtTick(320));
-
-    EXPECT_DOUBLE_EQ(1.5, map.BeatAtSeconds(0.75)); // 0.75 s × 2 beats/s
-    EXPECT_DOUBLE_EQ(2.0, map.BeatAtSeconds(1.0));
-    EXPECT_DOUBLE_EQ(3.5, map.BeatAtSeconds(2.5)); // 2 + 1.5 s × 1 beat/s
-    EXPECT_DOUBLE_EQ(2.5, map.SecondsAtBeat(3.5));
-    EXPECT_DOUBLE_EQ(0.25, map.SecondsAtBeat(0.5));
-    EXPECT_DOUBLE_EQ(120.0, map.TempoAtSeconds(0.99));
-    EXPECT_DOUBLE_EQ(60.0, map.TempoAtSeconds(1.0));
+    {
+        SCOPED_TRACE("96 ticks per quarter; 120 bpm (0.5 s per beat) until tick 192, then 60");
+        StandardMidiFile file;
+        std::string error;
+        const Bytes bytes = TwoTrackFile();
+        ASSERT_TRUE(StandardMidiFile::Parse(bytes.data(), bytes.size(), file, error));
+        const TempoMap map(file, 100.0);
+        EXPECT_DOUBLE_EQ(0.0, map.SecondsAtTick(0));
+        EXPECT_DOUBLE_EQ(0.5, map.SecondsAtTick(96));
+        EXPECT_DOUBLE_EQ(1.0, map.SecondsAtTick(192));
+        EXPECT_DOUBLE_EQ(1.0 + 128.0 / 96.0, map.SecondsAtTick(320)); // + 128 / 96 beats × 1 s
+    }
+    {
+        SCOPED_TRACE("25 frames × 40 ticks = 1000 ticks per second, whatever the tempo");
+        const TempoMap map =
+            MapOf({0x83, 0x74, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xFF, 0x2F, 0x00}, 120.0,
+                  0xE728);
+        EXPECT_DOUBLE_EQ(0.25, map.SecondsAtTick(250));
+        EXPECT_DOUBLE_EQ(1.5, map.SecondsAtTick(1500));
+    }
 }
 
-TEST(TempoMap, BarsFollowTheTimeSignature)
+TEST(TempoMap, TheHostClockOfAConstantTempoIsFourFour)
 {
-    // 3/4 from the start: bars of 3 quarter notes begin at beats 0, 3, 6, ...
-    const TempoMap map(Parsed(TwoTrackFile()), 120.0);
-    const TempoMap::Meter meter = map.MeterAtBeat(4.0);
-    EXPECT_EQ(3, meter.numerator);
-    EXPECT_EQ(4u, meter.denominator);
-    EXPECT_DOUBLE_EQ(3.0, meter.barBeats);
-    EXPECT_DOUBLE_EQ(3.0, meter.downBeat);
-    EXPECT_DOUBLE_EQ(1.0, map.BeatInBar(4.0));
-    EXPECT_DOUBLE_EQ(2.5, map.BeatInBar(2.5));
-    EXPECT_DOUBLE_EQ(0.0, map.BeatInBar(6.0)); // on the bar line
+    // 150 bpm: 2.5 beats per second; 2.1 s is beat 5.25, in the bar from beat 4, and the next
+    // beat comes 0.75 beat = 0.3 s later.
+    const TempoMap::HostClock clock = TempoMap(150.0).HostClockAtSeconds(2.1);
+    EXPECT_NEAR(5.25, clock.beat, 1e-9);
+    EXPECT_DOUBLE_EQ(4.0, clock.downBeat);
+    EXPECT_NEAR(0.3, clock.secondsToNextBeat, 1e-9);
+    EXPECT_EQ(150.0, clock.tempo);
+    EXPECT_EQ(4, clock.numerator);
+    EXPECT_EQ(4u, clock.denominator);
 }
 
-TEST(TempoMap, MeterChangeStartsANewBar)
-{
-    // 4/4 at tick 0, 6/8 at tick 480 (beat 5, in the middle of the second 4/4 bar): bars of
-    // 6 × 4 / 8 = 3 quarter notes from beat 5 on.
-    const Bytes track = {0x00, 0xFF, 0x58, 0x04, 4,    2, 24, 8, //
-                         0x83, 0x60, 0xFF, 0x58, 0x04, 6, 3,  24, 8, 0x00, 0xFF, 0x2F, 0x00};
-    const TempoMap map(Parsed(Concat({Header(0, 1, 96), Chunk("MTrk", track)})), 90.0);
-    EXPECT_DOUBLE_EQ(4.0, map.MeterAtBeat(4.99).downBeat);
-    EXPECT_EQ(4, map.MeterAtBeat(4.99).numerator);
-    const TempoMap::Meter meter = map.MeterAtBeat(9.5);
-    EXPECT_EQ(6, meter.numerator);
-    EXPECT_EQ(8u, meter.denominator);
-    EXPECT_DOUBLE_EQ(3.0, meter.barBeats);
-    EXPECT_DOUBLE_EQ(8.0, meter.downBeat); // 5 + 3
-    // No tempo event: the initial tempo holds, 90 bpm = 1.5 beats per second.
-    EXPECT_DOUBLE_EQ(6.0, map.BeatAtSeconds(4.0));
-    EXPECT_DOUBLE_EQ(90.0, map.TempoAtSeconds(100.0));
-}
-
-TEST(TempoMap, ConstantTempoIsFourFour)
-{
-    const TempoMap map(150.0);
-    EXPECT_DOUBLE_EQ(5.0, map.BeatAtSeconds(2.0)); // 2.5 beats per second
-    EXPECT_DOUBLE_EQ(2.0, map.SecondsAtBeat(5.0));
-    EXPECT_DOUBLE_EQ(4.0, map.MeterAtBeat(5.0).downBeat);
-    EXPECT_DOUBLE_EQ(1.0, map.BeatInBar(5.0));
-}
-
-TEST(TempoMap, SmpteTicksIgnoreTheTempo)
-{
-    // 25 frames × 40 ticks = 1000 ticks per second, whatever the tempo; beats follow the
-    // tempo in time: 60 bpm from tick 500 (0.5 s) on, 120 bpm before.
-    const Bytes track = {0x83, 0x74, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xFF, 0x2F, 0x00};
-    const TempoMap map(Parsed(Concat({Header(0, 1, 0xE728), Chunk("MTrk", track)})), 120.0);
-    EXPECT_DOUBLE_EQ(0.25, map.SecondsAtTick(250));
-    EXPECT_DOUBLE_EQ(1.5, map.SecondsAtTick(1500));
-    EXPECT_DOUBLE_EQ(1.0, map.BeatAtSeconds(0.5)); // 0.5 s × 2 beats/s
-    EXPECT_DOUBLE_EQ(2.0, map.BeatAtSeconds(1.5)); // + 1 s × 1 beat/s
-}
-
-TEST(TempoMap, HostClockCountsEighthsInSixEight)
+TEST(TempoMap, TheHostClockCountsEighthsInSixEight)
 {
     // 6/8 from the start at the initial 120 quarter notes per minute: bars of 3 quarter notes
     // (1.5 s), counted as 6 eighths at 240 eighths per minute.
-    const Bytes track = {0x00, 0xFF, 0x58, 0x04, 6, 3, 24, 8, 0x00, 0xFF, 0x2F, 0x00};
-    const TempoMap map(Parsed(Concat({Header(0, 1, 96), Chunk("MTrk", track)})), 120.0);
+    const TempoMap map = MapOf({0x00, 0xFF, 0x58, 0x04, 6, 3, 24, 8, 0x00, 0xFF, 0x2F, 0x00}, 120);
     struct Case
     {
         double seconds;
@@ -103,9 +67,8 @@ TEST(TempoMap, HostClockCountsEighthsInSixEight)
         double toNext;
     };
     const Case cases[] = {
-        {0.0, 0.0, 0.0, 0.0},   {0.75, 3.0, 0.0, 0.0}, // 1.5 quarters = 3 eighths, on a beat
-        {1.5, 6.0, 6.0, 0.0},                          // the second bar line
-        {2.0, 8.0, 6.0, 0.0},                          // 4 quarters = bar 1 + 1 quarter = 6 + 2
+        {0.75, 3.0, 0.0, 0.0},  // 1.5 quarters = 3 eighths, on a beat
+        {1.5, 6.0, 6.0, 0.0},   // the second bar line
         {2.1, 8.4, 6.0, 0.15},  // 4.2 quarters: 6 + 2.4; eighth 9 at 4.5 quarters = 2.25 s
         {3.2, 12.8, 12.0, 0.05} // 6.4 quarters = bar 2 + 0.4 quarters = 12 + 0.8
     };
@@ -122,7 +85,7 @@ TEST(TempoMap, HostClockCountsEighthsInSixEight)
     }
 }
 
-TEST(TempoMap, HostClockKeepsBarsAcrossMeterChanges)
+TEST(TempoMap, TheHostClockKeepsBarsAcrossMeterChanges)
 {
     // 4/4 at tick 0, 3/4 on the bar line at tick 384 (beat 4), 6/8 on the bar line at tick
     // 960 (beat 10, after two bars of 3/4); 96 ticks per quarter, 120 bpm.
@@ -156,8 +119,8 @@ TEST(TempoMap, HostClockKeepsBarsAcrossMeterChanges)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.quarters);
-        const TempoMap map(Parsed(Concat({Header(0, 1, 96), Chunk("MTrk", *c.track)})), c.bpm);
-        const TempoMap::HostClock clock = map.HostClockAtSeconds(c.quarters * 60.0 / c.bpm);
+        const TempoMap::HostClock clock =
+            MapOf(*c.track, c.bpm).HostClockAtSeconds(c.quarters * 60.0 / c.bpm);
         EXPECT_NEAR(c.beat, clock.beat, 1e-9);
         EXPECT_DOUBLE_EQ(c.downBeat, clock.downBeat);
         EXPECT_EQ(c.numerator, clock.numerator);

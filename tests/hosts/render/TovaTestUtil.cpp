@@ -3,8 +3,8 @@
 #include "platform/cf/PropertyListFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <stdexcept>
 
@@ -18,21 +18,11 @@ const CFType& Field(const CFType& dictionary, const char* key)
     return it->second;
 }
 
-bool Has(const CFType& dictionary, const char* key)
-{
-    return dictionary.AsDictionary().count(key) != 0;
-}
-
 float BigEndianFloat(const std::uint8_t* p)
 {
-    const std::uint32_t bits = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-                               (std::uint32_t{p[2]} << 8) | p[3];
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return std::bit_cast<float>((std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                                (std::uint32_t{p[2]} << 8) | p[3]);
 }
-
-constexpr std::size_t kWindow = 16384;
 } // namespace
 
 SavedTova SavedTova::Read(const std::string& path)
@@ -71,8 +61,12 @@ SavedTova SavedTova::Read(const std::string& path)
         Key& key = saved.keys[k];
         key.slot = Field(keys[k], "id").AsSInt32();
         if (key.slot < 0) continue;
-        if (static_cast<std::size_t>(key.slot) >= saved.slots.size() || !Has(keys[k], "auto"))
-            throw std::runtime_error("key " + std::to_string(k) + " names no saved sample");
+        const std::string name = "key " + std::to_string(k);
+        if (static_cast<std::size_t>(key.slot) >= saved.slots.size())
+            throw std::runtime_error(name + " names no saved sample");
+        const Slot& slot = saved.slots[static_cast<std::size_t>(key.slot)];
+        if (slot.size <= 0 || slot.start < 0 || slot.start + slot.size > length)
+            throw std::runtime_error(name + " holds a sample outside the saved pool");
         key.pitchShift = Field(keys[k], "pitchshift").AsFloat64();
         key.automatic = Field(keys[k], "auto").AsSInt32() != 0;
     }
@@ -89,48 +83,33 @@ std::vector<int> SavedTova::OwnKeys() const
 
 std::vector<float> SavedTova::LeftOf(int key) const
 {
-    const Slot& slot =
-        slots.at(static_cast<std::size_t>(keys.at(static_cast<std::size_t>(key)).slot));
+    const int id = keys.at(static_cast<std::size_t>(key)).slot;
+    if (id < 0) return {};
+    const Slot& slot = slots.at(static_cast<std::size_t>(id));
     const auto begin = poolLeft.begin() + slot.start;
     return std::vector<float>(begin, begin + slot.size);
 }
 
-double PeakFrequency(const std::vector<float>& s, std::size_t from, double rate)
+float Tone(double frequency, double rate, double frame)
 {
-    if (from + kWindow > s.size()) throw std::runtime_error("window past the end");
-    // A plain DFT, bin by bin: slow, but only a few windows are measured.
-    const std::size_t lowest = static_cast<std::size_t>(20.0 * kWindow / rate);
-    const std::size_t highest = static_cast<std::size_t>(5000.0 * kWindow / rate);
-    std::vector<double> magnitude(std::min(highest, kWindow / 2));
-    std::vector<double> windowed(kWindow);
-    for (std::size_t i = 0; i < kWindow; ++i)
-        windowed[i] = s[from + i] * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / kWindow));
-    std::size_t best = lowest;
-    for (std::size_t bin = lowest; bin < magnitude.size(); ++bin)
-    {
-        // Goertzel's recurrence for one bin.
-        const double w = 2 * std::numbers::pi * bin / kWindow;
-        const double coefficient = 2 * std::cos(w);
-        double s1 = 0;
-        double s2 = 0;
-        for (double x : windowed)
+    return static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * frequency * frame / rate));
+}
+
+double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, double rate)
+{
+    std::vector<double> periods;
+    double last = -1;
+    for (std::size_t i = from + 1; i < to && i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0)
         {
-            const double s0 = x + coefficient * s1 - s2;
-            s2 = s1;
-            s1 = s0;
+            const double at = static_cast<double>(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
+            if (last >= 0) periods.push_back(at - last);
+            last = at;
         }
-        magnitude[bin] = std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - coefficient * s1 * s2));
-        if (magnitude[bin] > magnitude[best]) best = bin;
-    }
-    double offset = 0;
-    if (best > lowest && best + 1 < magnitude.size())
-    {
-        const double a = std::log(magnitude[best - 1] + 1e-30);
-        const double b = std::log(magnitude[best] + 1e-30);
-        const double c = std::log(magnitude[best + 1] + 1e-30);
-        offset = 0.5 * (a - c) / (a - 2 * b + c);
-    }
-    return (static_cast<double>(best) + offset) * rate / kWindow;
+    if (periods.empty()) return 0;
+    const auto middle = periods.begin() + static_cast<std::ptrdiff_t>(periods.size() / 2);
+    std::nth_element(periods.begin(), middle, periods.end());
+    return rate / *middle;
 }
 
 double Rms(const std::vector<float>& s, std::size_t from, std::size_t to)
@@ -140,4 +119,18 @@ double Rms(const std::vector<float>& s, std::size_t from, std::size_t to)
     for (std::size_t i = from; i < to && i < s.size(); ++i, ++n)
         sum += static_cast<double>(s[i]) * s[i];
     return n == 0 ? 0 : std::sqrt(sum / static_cast<double>(n));
+}
+
+std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::size_t from)
+{
+    constexpr std::size_t kWindow = 1000;
+    std::vector<double> rms;
+    for (std::size_t i = from; i + kWindow <= s.size(); i += kWindow)
+        rms.push_back(Rms(s, i, i + kWindow));
+    const double loudest = rms.empty() ? 0 : *std::max_element(rms.begin(), rms.end());
+    std::vector<std::size_t> starts;
+    for (std::size_t w = 1; w < rms.size(); ++w)
+        if (rms[w] < loudest / 10 && rms[w - 1] >= loudest / 10)
+            starts.push_back(from + w * kWindow);
+    return starts;
 }

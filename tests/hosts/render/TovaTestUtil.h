@@ -1,6 +1,6 @@
 #pragma once
-// What the tests of tova-render with Tova share: the recordings a saved state holds, and
-// measurements of the rendered sound.
+// What the tests of the three programs running Tova share: the recordings a saved state holds,
+// and the signals they feed and measure.
 
 #include <array>
 #include <cstdint>
@@ -24,7 +24,8 @@ struct SavedTova
         int sync = 0;
     };
 
-    // Throws std::runtime_error when the file is unreadable or not shaped like Tova's state.
+    // Throws std::runtime_error when the file is unreadable or not shaped like Tova's state:
+    // pool bytes that are not 8 per frame, a key naming no slot, a slot outside the pool.
     static SavedTova Read(const std::string& path);
 
     // The keys that hold a sample of their own, in key order.
@@ -37,8 +38,14 @@ struct SavedTova
     std::vector<float> poolLeft;
 };
 
-// The strongest frequency of s[from, from + 16384) (Hann window, a peak between bins placed by
-// a parabola through the log magnitudes of its neighbours), from 20 Hz up to 5 kHz.
-double PeakFrequency(const std::vector<float>& s, std::size_t from, double rate);
+// A sine of amplitude 0.5 at frame `frame` of a stream at `rate`.
+float Tone(double frequency, double rate, double frame);
+// Frequency from the median distance between rising zero crossings of s[from, to), each placed
+// between its two frames by linear interpolation: a click or a dropped cycle moves a few
+// distances, not the median.
+double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, double rate);
 // Root mean square of s[from, to).
 double Rms(const std::vector<float>& s, std::size_t from, std::size_t to);
+// Starts of the quiet stretches from `from` on: 1000-frame windows under a tenth of the
+// loudest window, after a loud one.
+std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::size_t from = 0);
