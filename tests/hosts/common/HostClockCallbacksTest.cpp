@@ -24,30 +24,6 @@ Transport AskTransport(const HostCallbackInfo& callbacks)
 }
 } // namespace
 
-TEST(HostClockCallbacks, EveryCallbackFailsUntilItsValuesAreSet)
-{
-    HostClockCallbacks clock;
-    const HostCallbackInfo callbacks = clock.Callbacks();
-    Float64 beat = 0;
-    Float64 tempo = 0;
-    EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
-              callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
-    EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
-              callbacks.musicalTimeLocationProc(callbacks.hostUserData, nullptr, nullptr, nullptr,
-                                                nullptr));
-    EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext, AskTransport(callbacks).status);
-
-    clock.SetTransport(true, 480);
-    EXPECT_EQ(noErr, AskTransport(callbacks).status);
-    EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
-              callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
-    clock.SetMusical(HostClockCallbacks::Steady(1, 120, 4, 4, 48000));
-    EXPECT_EQ(noErr, callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
-    clock.ClearMusical();
-    EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
-              callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
-}
-
 TEST(HostClockCallbacks, SteadyBarsGiveTheNextBeatAndTheStartOfTheBar)
 {
     HostClockCallbacks clock;
@@ -86,15 +62,24 @@ TEST(HostClockCallbacks, SteadyBarsGiveTheNextBeatAndTheStartOfTheBar)
     }
 }
 
-TEST(HostClockCallbacks, AChangeIsAPlayingStateOtherThanTheOneLastAnswered)
+// Until a host sets its values each callback fails as a missing one would, so that the unit
+// keeps its own clock; a change is a playing state other than the one last answered.
+TEST(HostClockCallbacks, EachCallbackFailsUntilSetAndChangesAreReportedOnce)
 {
     for (const bool playingBefore : {false, true})
     {
         SCOPED_TRACE(playingBefore);
         HostClockCallbacks clock(playingBefore);
         const HostCallbackInfo callbacks = clock.Callbacks();
+        Float64 beat = 0;
+        Float64 tempo = 0;
+        EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext, AskTransport(callbacks).status);
+        EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
+                  callbacks.musicalTimeLocationProc(callbacks.hostUserData, nullptr, nullptr,
+                                                    nullptr, nullptr));
         clock.SetTransport(true, 256);
         Transport t = AskTransport(callbacks);
+        EXPECT_EQ(noErr, t.status);
         EXPECT_TRUE(t.playing);
         EXPECT_EQ(!playingBefore, t.changed != 0);
         EXPECT_EQ(256.0, t.frame);
@@ -104,5 +89,13 @@ TEST(HostClockCallbacks, AChangeIsAPlayingStateOtherThanTheOneLastAnswered)
         EXPECT_FALSE(t.playing);
         EXPECT_TRUE(t.changed);
         EXPECT_EQ(512.0, t.frame);
+
+        EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
+                  callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
+        clock.SetMusical(HostClockCallbacks::Steady(1, 120, 4, 4, 48000));
+        EXPECT_EQ(noErr, callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
+        clock.ClearMusical();
+        EXPECT_EQ(kAudioUnitErr_CannotDoInCurrentContext,
+                  callbacks.beatAndTempoProc(callbacks.hostUserData, &beat, &tempo));
     }
 }

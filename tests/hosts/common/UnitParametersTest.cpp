@@ -45,15 +45,12 @@ TEST_F(UnitParametersTest, NamesIdsNumbersAndValueStrings)
         AudioUnitParameterValue expected;
     };
     const Case cases[] = {
-        {"Gain", "0.5", 0, 0.5f},
-        {"Gain", "2", 0, 2.0f},      // the maximum itself
-        {"0", "1e-1", 0, 0.1f},      // by id
-        {"Sync", "To Bar", 1, 2.0f}, // value string index 2
-        {"1", "No Sync", 1, 0.0f},
-        {"Sync", "1", 1, 1.0f},          // a number where no value string reads "1"
-        {"Reverb:Wet", "3", 2, 3.0f},    // a colon in the name
-        {"Back In Time", "64", 3, 2.0f}, // the value string "64" wins over the number 64
-        {"Back In Time", "none", 3, 0.0f},
+        {"Gain", "2", 0, 2.0f},           // the maximum itself
+        {"0", "1e-1", 0, 0.1f},           // by id
+        {"Sync", "To Bar", 1, 2.0f},      // value string index 2
+        {"Sync", "1", 1, 1.0f},           // a number where no value string reads "1"
+        {"Reverb:Wet", "3", 2, 3.0f},     // a colon in the name
+        {"Back In Time", "64", 3, 2.0f},  // the value string "64" wins over the number 64
         {"Back In Time", "63", 3, 63.0f}, // no such value string: the number
     };
     for (const Case& c : cases)
@@ -66,29 +63,21 @@ TEST_F(UnitParametersTest, NamesIdsNumbersAndValueStrings)
     }
 }
 
-TEST_F(UnitParametersTest, RefusalsSayWhy)
+TEST_F(UnitParametersTest, RefusalsSayWhyAndAFailedLookupLeavesTheIdAlone)
 {
     EXPECT_EQ("unknown parameter 'Volume'", Resolve("Volume", "1").error);
     EXPECT_EQ("unknown parameter 'gain' (did you mean 'Gain'?)", Resolve("gain", "1").error);
     EXPECT_EQ("unknown parameter '9'", Resolve("9", "1").error);
-    EXPECT_EQ("'Gain' takes a number from 0 to 2, not '2.5'", Resolve("Gain", "2.5").error);
     EXPECT_EQ("'Gain' takes a number from 0 to 2, not 'nan'", Resolve("Gain", "nan").error);
     EXPECT_EQ("'Gain' takes a number from 0 to 2, not '1e999'", Resolve("Gain", "1e999").error);
     EXPECT_EQ("'Gain' takes a number from 0 to 2, not '1x'", Resolve("Gain", "1x").error);
     EXPECT_EQ("'Sync' takes a number from 0 to 2 or one of 'No Sync', 'To Beat', 'To Bar', not "
               "'to bar'",
               Resolve("Sync", "to bar").error);
-}
 
-TEST_F(UnitParametersTest, LookupByNameOrId)
-{
-    AudioUnitParameterID id = 99;
+    AudioUnitParameterID id = 2;
     std::string error;
-    EXPECT_TRUE(mParameters.Lookup("Back In Time", id, error));
-    EXPECT_EQ(3u, id);
-    EXPECT_TRUE(mParameters.Lookup("2", id, error));
-    EXPECT_EQ(2u, id);
     EXPECT_FALSE(mParameters.Lookup("back in time", id, error));
     EXPECT_EQ("unknown parameter 'back in time' (did you mean 'Back In Time'?)", error);
-    EXPECT_EQ(2u, id) << "a failed lookup leaves the id alone";
+    EXPECT_EQ(2u, id);
 }
