@@ -21,17 +21,12 @@ Parsed Parse(std::vector<const char*> args)
 }
 } // namespace
 
-TEST(JackCommandLine, DefaultsAndEveryOption)
+TEST(JackCommandLine, EveryOptionAndItsDefault)
 {
     const Parsed plain = Parse({});
     EXPECT_TRUE(plain.result.run);
     EXPECT_EQ("Tova", plain.options.clientName);
-    EXPECT_FALSE(plain.options.serverName);
-    EXPECT_FALSE(plain.options.connect);
-    EXPECT_FALSE(plain.options.allBuses);
     EXPECT_FALSE(plain.options.master);
-    EXPECT_FALSE(plain.options.statePath);
-    EXPECT_TRUE(plain.options.imports.empty());
 
     const Parsed full = Parse({"--name", "Loops", "--server", "stage", "--connect", "--all-buses",
                                "--master", "97.5/3", "--state", "song.bplist", "--import", "a.wav",
@@ -46,25 +41,15 @@ TEST(JackCommandLine, DefaultsAndEveryOption)
     EXPECT_EQ(3, full.options.master->beatsPerBar);
     EXPECT_EQ("song.bplist", full.options.statePath.value_or(""));
     ASSERT_EQ(3u, full.options.imports.size());
-    EXPECT_EQ("a.wav", full.options.imports[0].path);
-    EXPECT_TRUE(full.options.imports[0].withTempo);
     EXPECT_EQ("b.flac", full.options.imports[1].path);
+    EXPECT_TRUE(full.options.imports[0].withTempo);
     EXPECT_FALSE(full.options.imports[1].withTempo);
     EXPECT_TRUE(full.options.imports[2].withTempo);
-
-    const Parsed master = Parse({"--master", "120"});
-    ASSERT_TRUE(master.options.master);
-    EXPECT_EQ(120.0, master.options.master->tempo);
-    EXPECT_EQ(4, master.options.master->beatsPerBar) << "four beats unless told otherwise";
+    EXPECT_EQ(4, Parse({"--master", "120"}).options.master->beatsPerBar) << "four unless told";
 }
 
-TEST(JackCommandLine, HelpAndRefusals)
+TEST(JackCommandLine, RefusalsAndTheBoundariesOfMaster)
 {
-    const Parsed help = Parse({"--help"});
-    EXPECT_FALSE(help.result.run);
-    EXPECT_EQ(0, help.result.exitStatus);
-    EXPECT_EQ(JackCommandLine::Usage(), help.result.message);
-
     const std::string masterRule = "expected BPM or BPM/BEATS, the tempo above 0 and at most "
                                    "1000, the beats per bar a whole number from 1 to 32";
     struct Case
@@ -78,12 +63,10 @@ TEST(JackCommandLine, HelpAndRefusals)
         {{"--name", ""}, "tova-jack: --name needs a value"},
         {{"--master", "0"}, "tova-jack: --master '0': " + masterRule},
         {{"--master", "1000.5"}, "tova-jack: --master '1000.5': " + masterRule},
-        {{"--master", "fast"}, "tova-jack: --master 'fast': " + masterRule},
+        {{"--master", "inf"}, "tova-jack: --master 'inf': " + masterRule},
         {{"--master", "120/0"}, "tova-jack: --master '120/0': " + masterRule},
         {{"--master", "120/33"}, "tova-jack: --master '120/33': " + masterRule},
         {{"--master", "120/3.5"}, "tova-jack: --master '120/3.5': " + masterRule},
-        {{"--master", "120/"}, "tova-jack: --master '120/': " + masterRule},
-        {{"--master", "inf"}, "tova-jack: --master 'inf': " + masterRule},
     };
     for (const Case& c : cases)
     {
@@ -93,7 +76,6 @@ TEST(JackCommandLine, HelpAndRefusals)
         EXPECT_EQ(JackCommandLine::kExitUsage, parsed.result.exitStatus);
         EXPECT_EQ(c.message, parsed.result.message);
     }
-    // The boundaries themselves are fine.
     EXPECT_TRUE(Parse({"--master", "1000/32"}).result.run);
     EXPECT_TRUE(Parse({"--master", "0.001/1"}).result.run);
 }

@@ -1,6 +1,6 @@
 #include "JackTestClient.h"
 
-#include "JackTestTone.h"
+#include "TovaTestUtil.h"
 
 #include <jack/midiport.h>
 
@@ -131,7 +131,8 @@ int JackTestClient::Process(jack_nframes_t frames, void* arg)
     {
         const std::uint64_t frame = start + i;
         const bool gap = bar > 0 && frame % bar >= self->mGapStart && frame % bar < self->mGapEnd;
-        toL[i] = toR[i] = frequency > 0 && !gap ? jacktest::Tone(frequency, 48000, frame) : 0.0f;
+        toL[i] = toR[i] =
+            frequency > 0 && !gap ? ::Tone(frequency, 48000, static_cast<double>(frame)) : 0.0f;
     }
 
     void* toMidi = jack_port_get_buffer(self->mToMidi, frames);

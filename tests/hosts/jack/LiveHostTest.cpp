@@ -2,8 +2,8 @@
 // and around Tova (a recording survives reconfiguration).
 
 #include "hosts/jack/LiveHost.h"
-#include "JackTestTone.h"
 #include "RenderTestComponent.h"
+#include "TovaTestUtil.h"
 #include "engine/CTovaEntry.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/jack/JackTransportClock.h"
@@ -110,19 +110,7 @@ TEST_F(LiveHostTest, EveryBusOfACycleWithOneTimeStampAndTheInput)
     EXPECT_EQ(199u, component.mMidi[1].offset);
 }
 
-TEST_F(LiveHostTest, OnlyBusZeroUnlessAskedForMore)
-{
-    Open(kRenderTestComponent, 1);
-    Configure(48000, 64);
-    Buffers b(64);
-    ASSERT_TRUE(Cycle(b, 64));
-    const auto& component = RenderTestComponent::Of(mUnit);
-    ASSERT_EQ(1u, component.mRenderCalls.size());
-    EXPECT_EQ(0u, component.mRenderCalls[0].bus);
-    EXPECT_EQ(-9.0f, b.out[2][0]) << "bus 1 is left alone";
-}
-
-TEST_F(LiveHostTest, TheUnitAsksTheTransportClock)
+TEST_F(LiveHostTest, OneBusAsksTheTransportClockAndFollowsTheServersChanges)
 {
     Open(kRenderTestComponent, 1);
     Configure(48000, 256);
@@ -137,45 +125,37 @@ TEST_F(LiveHostTest, TheUnitAsksTheTransportClock)
     position.beat_type = 4;
     position.beats_per_minute = 120;
     mClock.Update(JackTransportRolling, position);
-    Buffers b(256);
-    ASSERT_TRUE(Cycle(b, 256));
-    const auto& clocks = RenderTestComponent::Of(mUnit).mClocks;
-    ASSERT_EQ(1u, clocks.size());
-    EXPECT_EQ(noErr, clocks[0].beatStatus);
-    EXPECT_EQ(4.0, clocks[0].beat); // the first beat of bar 2 in 4/4
-    EXPECT_EQ(120.0, clocks[0].tempo);
-    EXPECT_TRUE(clocks[0].playing);
-    EXPECT_TRUE(clocks[0].changed);
-    EXPECT_EQ(96000.0, clocks[0].sampleInTimeLine);
-}
-
-TEST_F(LiveHostTest, ReconfiguringFollowsTheServer)
-{
-    Open(kRenderTestComponent, 1);
-    Configure(48000, 256);
     ASSERT_EQ(noErr, AudioUnitSetParameter(mUnit, 0, kAudioUnitScope_Global, 0, 0.5f, 0));
     Buffers b(512);
-    EXPECT_TRUE(Cycle(b, 256));
+    ASSERT_TRUE(Cycle(b, 256));
+    const auto& component = RenderTestComponent::Of(mUnit);
+    ASSERT_EQ(1u, component.mRenderCalls.size()) << "bus 0 only";
+    EXPECT_EQ(-9.0f, b.out[2][0]) << "bus 1 is left alone";
+    ASSERT_EQ(1u, component.mClocks.size());
+    const RenderTestComponent::Clock& clock = component.mClocks[0];
+    EXPECT_EQ(noErr, clock.beatStatus);
+    EXPECT_EQ(4.0, clock.beat); // the first beat of bar 2 in 4/4
+    EXPECT_EQ(120.0, clock.tempo);
+    EXPECT_TRUE(clock.playing);
+    EXPECT_TRUE(clock.changed);
+    EXPECT_EQ(96000.0, clock.sampleInTimeLine);
+
     // Longer cycles than the unit was prepared for are refused, and silent.
     EXPECT_FALSE(Cycle(b, 512));
     EXPECT_EQ(0.0f, b.out[0][300]);
-
     Configure(44100, 512);
-    EXPECT_EQ(44100.0, mHost->SampleRate());
-    EXPECT_EQ(512u, mHost->MaxFrames());
     AudioStreamBasicDescription format{};
     UInt32 size = sizeof format;
     ASSERT_EQ(noErr, AudioUnitGetProperty(mUnit, kAudioUnitProperty_StreamFormat,
                                           kAudioUnitScope_Output, 0, &format, &size));
     EXPECT_EQ(44100.0, format.mSampleRate);
     EXPECT_TRUE(Cycle(b, 512));
-    const auto& calls = RenderTestComponent::Of(mUnit).mRenderCalls;
-    ASSERT_EQ(2u, calls.size());
-    EXPECT_EQ(256.0, calls[1].sampleTime) << "time goes on through a reconfiguration";
-    EXPECT_EQ(0.5f, calls[1].gain) << "the unit keeps its settings";
+    ASSERT_EQ(2u, component.mRenderCalls.size());
+    EXPECT_EQ(256.0, component.mRenderCalls[1].sampleTime) << "time goes on";
+    EXPECT_EQ(0.5f, component.mRenderCalls[1].gain) << "the unit keeps its settings";
 }
 
-// What Tova has recorded plays on after the server changes its buffer size and its rate.
+// What Tova has recorded plays on after the server changes its buffer size.
 TEST_F(LiveHostTest, TovaKeepsItsRecordingThroughReconfiguration)
 {
     Open(kTovaRegistration, 1);
@@ -188,51 +168,44 @@ TEST_F(LiveHostTest, TovaKeepsItsRecordingThroughReconfiguration)
 
     // Half a second of 440 Hz recorded on key 62.
     Buffers b(256);
-    std::size_t frame = 0;
-    const auto run = [&](int cycles, bool tone, std::vector<float>* kept = nullptr)
+    for (UInt32 cycle = 0; cycle < 100; ++cycle)
     {
-        for (int c = 0; c < cycles; ++c, frame += 256)
-        {
-            for (UInt32 i = 0; i < 256; ++i)
-                b.inL[i] = b.inR[i] = tone ? jacktest::Tone(440, 48000, frame + i) : 0.0f;
+        for (UInt32 i = 0; i < 256; ++i)
+            b.inL[i] = b.inR[i] = cycle < 95 ? Tone(440, 48000, cycle * 256.0 + i) : 0.0f;
+        if (cycle == 0)
+            Cycle(b, 256, {{0x90, 62, 100, 0}});
+        else if (cycle == 95)
+            Cycle(b, 256, {{0x80, 62, 0, 0}});
+        else
             Cycle(b, 256);
-            if (kept != nullptr) kept->insert(kept->end(), b.out[0].begin(), b.out[0].end());
-        }
-    };
-    Cycle(b, 256, {{0x90, 62, 100, 0}});
-    run(94, true);
-    Cycle(b, 256, {{0x80, 62, 0, 0}});
-    run(4, false);
+    }
     set(kTovaParam_Recording, 0);
-    UInt32 memory = 0;
-    UInt32 size = sizeof memory;
-    ASSERT_EQ(noErr, AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse,
-                                          kAudioUnitScope_Global, 0, &memory, &size));
+    const auto memoryUse = [&]
+    {
+        UInt32 memory = 0;
+        UInt32 size = sizeof memory;
+        EXPECT_EQ(noErr, AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse,
+                                              kAudioUnitScope_Global, 0, &memory, &size));
+        return memory;
+    };
+    const UInt32 memory = memoryUse();
     EXPECT_GT(memory, 0u) << "the take is in the pool";
 
-    for (const auto& [rate, frames] : {std::pair{48000.0, 512u}, std::pair{48000.0, 128u}})
+    for (const UInt32 frames : {512u, 128u})
     {
         SCOPED_TRACE(frames);
-        Configure(rate, frames);
-        UInt32 after = 0;
-        ASSERT_EQ(noErr, AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse,
-                                              kAudioUnitScope_Global, 0, &after, &size));
-        EXPECT_EQ(memory, after);
+        Configure(48000, frames);
+        EXPECT_EQ(memory, memoryUse());
         Buffers played(frames);
+        Cycle(played, frames, {{0x90, 62, 100, 0}});
         std::vector<float> out;
-        {
-            const LiveHost::Cycle cycle(*mHost, frames);
-            ASSERT_TRUE(cycle);
-            mHost->Midi(0x90, 62, 100, 0);
-            mHost->Render(frames, played.inL.data(), played.inR.data(), played.pointers.data());
-        }
         for (UInt32 n = 0; n < 24000 / frames; ++n)
         {
             Cycle(played, frames);
             out.insert(out.end(), played.out[0].begin(), played.out[0].begin() + frames);
         }
         Cycle(played, frames, {{0x80, 62, 0, 0}});
-        EXPECT_GT(jacktest::Rms(out, 2000, 20000), 0.1);
-        EXPECT_NEAR(440.0, jacktest::Frequency(out, 2000, 20000, 48000), 2.0);
+        EXPECT_GT(Rms(out, 2000, 20000), 0.1);
+        EXPECT_NEAR(440.0, Frequency(out, 2000, 20000, 48000), 2.0);
     }
 }

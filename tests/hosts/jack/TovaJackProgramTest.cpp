@@ -18,12 +18,11 @@ TEST(TovaJackProgram, NoServerIsOneClearLineAndStatusOne)
     EXPECT_EQ("", outcome.out);
 }
 
-TEST(TovaJackProgram, UsageAndHelp)
+TEST(TovaJackProgram, HelpGoesToStdoutAndUsageErrorsExitWithStatus2)
 {
     const Outcome help = RunProgram(TOVA_JACK, {"--help"});
     EXPECT_EQ(0, help.status);
     EXPECT_EQ(JackCommandLine::Usage() + "\n", help.out);
-
     const Outcome wrong = RunProgram(TOVA_JACK, {"--master", "120/x"});
     EXPECT_EQ(2, wrong.status);
     EXPECT_EQ(0u, wrong.err.find("tova-jack: --master '120/x': expected BPM")) << wrong.err;

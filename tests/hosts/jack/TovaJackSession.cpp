@@ -20,7 +20,7 @@ std::string Read(const std::string& path)
     }
 }
 
-std::size_t Count(const std::string& text, const std::string& part)
+std::size_t Occurrences(const std::string& text, const std::string& part)
 {
     std::size_t n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
@@ -31,7 +31,7 @@ std::size_t Count(const std::string& text, const std::string& part)
 bool Poll(const std::string& path, const std::string& text, double seconds, std::size_t count)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (Count(Read(path), text) < count)
+    while (Occurrences(Read(path), text) < count)
     {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -64,6 +64,11 @@ std::string TovaJackSession::Out() const
 std::string TovaJackSession::Err() const
 {
     return Read(mErr);
+}
+
+std::size_t TovaJackSession::Count(const std::string& text) const
+{
+    return Occurrences(Read(mOut), text);
 }
 
 bool TovaJackSession::WaitFor(const std::string& text, double seconds, std::size_t count) const

@@ -21,6 +21,8 @@ public:
 
     std::string Out() const;
     std::string Err() const;
+    // How often stdout holds text.
+    std::size_t Count(const std::string& text) const;
     // Waits until stdout (stderr) holds text `count` times; false after the time.
     bool WaitFor(const std::string& text, double seconds = 10, std::size_t count = 1) const;
     bool WaitForError(const std::string& text, double seconds = 10) const;
