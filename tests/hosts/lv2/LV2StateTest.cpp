@@ -10,10 +10,11 @@
 namespace
 {
 // Imports a file so that memory use reads 100, and sets "Gain" to 0.5.
-void Record(LilvTestHost& host, const std::filesystem::path& file)
+void Record(LilvTestHost& host)
 {
+    const std::string file = ScratchPath("in.wav");
     std::ofstream(file) << "audio";
-    host.SetPath(0, Own(host, "import"), file.string());
+    host.SetPath(0, Own(host, "import"), file);
     host.Control("gain") = 0.5f;
     host.Run(64);
 }
@@ -21,18 +22,18 @@ void Record(LilvTestHost& host, const std::filesystem::path& file)
 
 TEST(LV2State, SavedAsAFileRestoresIntoANewInstance)
 {
-    const LV2TempDir dir("tova-lv2-state-file");
+    const std::string dir = StateDir("state-file");
     {
         LilvTestHost host(TEST_BUNDLE, kRate);
         ASSERT_TRUE(host.Ok());
-        Record(host, dir.path / "in.wav");
-        ASSERT_TRUE(host.Save(dir.path.string()));
+        Record(host);
+        ASSERT_TRUE(host.Save(dir));
     }
-    EXPECT_TRUE(std::filesystem::exists(dir.path / "state.bplist")) << "made by makePath";
+    EXPECT_TRUE(std::filesystem::exists(dir + "/state.bplist")) << "made by makePath";
 
     LilvTestHost restored(TEST_BUNDLE, kRate);
     ASSERT_TRUE(restored.Ok());
-    ASSERT_TRUE(restored.Restore(dir.path.string()));
+    ASSERT_TRUE(restored.Restore(dir));
     EXPECT_EQ(MemoryUse(restored), 100.0);
     restored.Get(0, Own(restored, "gain"));
     restored.Run(64);
@@ -42,10 +43,9 @@ TEST(LV2State, SavedAsAFileRestoresIntoANewInstance)
 
 TEST(LV2State, WithoutMakePathTheStateIsAChunk)
 {
-    const LV2TempDir dir("tova-lv2-state-chunk");
     LilvTestHost host(TEST_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
-    Record(host, dir.path / "in.wav");
+    Record(host);
     ASSERT_TRUE(host.SaveInMemory());
     host.Object(0, Own(host, "EraseAll"), {});
     host.Run(64);
@@ -56,19 +56,19 @@ TEST(LV2State, WithoutMakePathTheStateIsAChunk)
 
 TEST(LV2State, DamagedFileIsRefusedAndLeavesTheRecordingsAlone)
 {
-    const LV2TempDir dir("tova-lv2-state-damaged");
+    const std::string dir = StateDir("state-damaged");
     {
         LilvTestHost host(TEST_BUNDLE, kRate);
         ASSERT_TRUE(host.Ok());
-        ASSERT_TRUE(host.Save(dir.path.string()));
+        ASSERT_TRUE(host.Save(dir));
     }
     // Cut the binary property list short.
-    const auto file = dir.path / "state.bplist";
+    const std::string file = dir + "/state.bplist";
     std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
 
     LilvTestHost host(TEST_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
-    Record(host, dir.path / "in.wav");
-    host.Restore(dir.path.string());
+    Record(host);
+    host.Restore(dir);
     EXPECT_EQ(MemoryUse(host), 100.0);
 }

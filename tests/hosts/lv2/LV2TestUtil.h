@@ -2,33 +2,24 @@
 // Shared by the tests that load bundles through lilv.
 
 #include "LilvTestHost.h"
+#include "RenderTestUtil.h"
 
 #include <lv2/patch/patch.h>
 #include <lv2/time/time.h>
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
 constexpr double kRate = 48000.0;
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end
-// of the scope. Its name carries the process id: test programs of two checkouts may run at once.
-struct LV2TempDir
+// A fresh folder for saved states in the test process's scratch directory.
+inline std::string StateDir(const std::string& name)
 {
-    std::filesystem::path path;
-    explicit LV2TempDir(const std::string& name)
-        : path(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid())))
-    {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~LV2TempDir() { std::filesystem::remove_all(path); }
-    LV2TempDir(const LV2TempDir&) = delete;
-    LV2TempDir& operator=(const LV2TempDir&) = delete;
-};
+    const std::string dir = ScratchPath(name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
 
 inline std::string Own(const LilvTestHost& host, const std::string& fragment)
 {

@@ -20,7 +20,7 @@ std::vector<float> CallLengths(const LilvTestHost& host, std::uint32_t frames)
 }
 } // namespace
 
-TEST(LV2Wrapper, MidiReachesTheUnitAtItsFrame)
+TEST(LV2Wrapper, MidiReachesTheUnitAtItsFrameInRenderCallsOfAtMost2048Frames)
 {
     LilvTestHost host(TEST_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
@@ -29,7 +29,6 @@ TEST(LV2Wrapper, MidiReachesTheUnitAtItsFrame)
     for (std::uint8_t i = 0; i < std::size(frames); ++i)
         host.Midi(frames[i], {0x90, static_cast<std::uint8_t>(40 + i), 100});
     host.Run(5000);
-
     EXPECT_EQ(CallLengths(host, 5000), (std::vector<float>{2048, 2048, 904}));
     std::vector<std::uint32_t> heard;
     for (std::uint32_t i = 0; i < 5000; ++i)
@@ -39,6 +38,22 @@ TEST(LV2Wrapper, MidiReachesTheUnitAtItsFrame)
             heard.push_back(i);
         }
     EXPECT_EQ(heard, std::vector<std::uint32_t>(std::begin(frames), std::end(frames)));
+
+    double sampleTime = 5000;
+    const struct
+    {
+        std::uint32_t block;
+        std::vector<float> calls;
+    } cases[] = {{1, {1}}, {2049, {2048, 1}}, {16384, std::vector<float>(8, 2048)}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.block);
+        host.Run(c.block);
+        EXPECT_EQ(CallLengths(host, c.block), c.calls);
+        // Each call carries the frames rendered before it as its time stamp.
+        EXPECT_EQ(host.Output(3, 1)[0], sampleTime);
+        sampleTime += c.block;
+    }
 }
 
 TEST(LV2Wrapper, SequencesFourBytesOffAreReadAndWrittenWhole)
@@ -69,41 +84,15 @@ TEST(LV2Wrapper, SequencesFourBytesOffAreReadAndWrittenWhole)
     EXPECT_EQ(Sets(host, Own(host, "memoryUse"))[0].number, 0.0);
 }
 
-TEST(LV2Wrapper, BlocksOfAnySizeRenderInPiecesOfAtMost2048Frames)
-{
-    LilvTestHost host(TEST_BUNDLE, kRate);
-    ASSERT_TRUE(host.Ok());
-    const struct
-    {
-        std::uint32_t block;
-        std::vector<float> calls;
-    } cases[] = {{1, {1}}, {2048, {2048}}, {2049, {2048, 1}}, {16384, std::vector<float>(8, 2048)}};
-    double sampleTime = 0;
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.block);
-        host.Run(c.block);
-        EXPECT_EQ(CallLengths(host, c.block), c.calls);
-        // Each call carries the frames rendered before it as its time stamp.
-        EXPECT_EQ(host.Output(3, 1)[0], sampleTime);
-        sampleTime += c.block;
-    }
-}
-
-TEST(LV2Wrapper, WithoutPositionTheClockCallbacksFailLikeMissingOnes)
-{
-    LilvTestHost host(TEST_BUNDLE, kRate);
-    ASSERT_TRUE(host.Ok());
-    host.Run(256);
-    EXPECT_EQ(host.Output(1, 0)[0], -1.0f); // beat and tempo
-    EXPECT_EQ(host.Output(2, 0)[0], -1.0f); // transport state
-    EXPECT_EQ(host.Output(3, 0)[0], -1.0f); // musical time location
-}
-
 TEST(LV2Wrapper, PositionSetsTheClockWhichRunsOnWithTheFrames)
 {
     LilvTestHost host(TEST_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
+    // Before any position the clock callbacks fail, as missing ones do.
+    host.Run(256);
+    EXPECT_EQ(host.Output(1, 0)[0], -1.0f); // beat and tempo
+    EXPECT_EQ(host.Output(2, 0)[0], -1.0f); // transport state
+    EXPECT_EQ(host.Output(3, 0)[0], -1.0f); // musical time location
     // Bar 2 (0-based), beat 1.5 of 4: 2 × 4 + 1.5 = 9.5 beats from the start, sent at frame
     // 100, so the block is split there.
     Rolling(host, 100, 120, 2, 1.5);
@@ -192,28 +181,22 @@ TEST(LV2Wrapper, OwnParameterChangesReachTheHostAndTheHostsNextChangeWins)
     EXPECT_EQ(Sets(host, armed)[0].number, 1.0);
 }
 
-TEST(LV2Wrapper, LearnedControllerIsReportedWithItsFeedbackNote)
+TEST(LV2Wrapper, MessagesAndLearnedControllersAreAppliedAndReported)
 {
     LilvTestHost host(TEST_BUNDLE, kRate);
     ASSERT_TRUE(host.Ok());
+    std::fill_n(host.Input(0).begin(), 64, 0.5f);
+    host.SetNumber(0, Own(host, "gain"), LilvTestHost::Number::Double, 2);
     host.Midi(5, {0xB0, 7, 127});
     host.Run(64);
+    EXPECT_EQ(host.Output(0, 0)[10], 1.0f); // 0.5 × 2
+    ASSERT_EQ(Sets(host, Own(host, "gain")).size(), 1u);
+    EXPECT_EQ(Sets(host, Own(host, "gain"))[0].number, 2.0);
+    // Controller 7 sets "Learned" to 127 / 127 and sends its feedback note.
     const auto learned = Sets(host, Own(host, "learned"));
     ASSERT_EQ(learned.size(), 1u);
     EXPECT_EQ(learned[0].number, 1.0);
     const auto notes = Find(host, "http://lv2plug.in/ns/ext/midi#MidiEvent");
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].midi, (std::vector<std::uint8_t>{0x90, 60, 127}));
-}
-
-TEST(LV2Wrapper, ParameterSetByMessageIsAppliedAndEchoed)
-{
-    LilvTestHost host(TEST_BUNDLE, kRate);
-    ASSERT_TRUE(host.Ok());
-    std::fill_n(host.Input(0).begin(), 64, 0.5f);
-    host.SetNumber(0, Own(host, "gain"), LilvTestHost::Number::Double, 2);
-    host.Run(64);
-    EXPECT_EQ(host.Output(0, 0)[10], 1.0f); // 0.5 × 2
-    ASSERT_EQ(Sets(host, Own(host, "gain")).size(), 1u);
-    EXPECT_EQ(Sets(host, Own(host, "gain"))[0].number, 2.0);
 }
