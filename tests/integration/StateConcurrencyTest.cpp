@@ -5,6 +5,7 @@
 
 #include "editor/audiofile/AudioFileTestUtil.h"
 #include "integration/CTovaProbe.h"
+#include "integration/RenderThread.h"
 #include "integration/TovaHost.h"
 #include "params/StateTestUtil.h"
 
@@ -17,7 +18,6 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 namespace
@@ -25,44 +25,6 @@ namespace
 constexpr double kRate = 48000;
 constexpr UInt32 kBlock = 256;
 constexpr int kFade = 50; // frames faded at each end of a finished recording
-
-// Runs script(cycle) and then one render call per cycle on a thread of its own, until stopped.
-class ScriptedRender
-{
-public:
-    ScriptedRender(TovaHost& host, std::function<void(long)> script)
-        : mThread(
-              [this, &host, script]
-              {
-                  for (long cycle = 0; !mStop.load(); ++cycle)
-                  {
-                      script(cycle);
-                      host.Render(kBlock, {0, 1});
-                      mCycles.store(cycle + 1);
-                  }
-              })
-    {
-    }
-    ~ScriptedRender() { Stop(); }
-    ScriptedRender(const ScriptedRender&) = delete;
-    ScriptedRender& operator=(const ScriptedRender&) = delete;
-
-    void Stop()
-    {
-        mStop = true;
-        if (mThread.joinable()) mThread.join();
-    }
-    void WaitUntil(long cycle) const
-    {
-        while (mCycles.load() < cycle)
-            std::this_thread::yield();
-    }
-
-private:
-    std::atomic<bool> mStop{false};
-    std::atomic<long> mCycles{0};
-    std::thread mThread;
-};
 
 // Big-endian float i of a "samples" byte string.
 float Frame(const CFDataStorage& bytes, std::size_t i)
@@ -113,30 +75,30 @@ TEST(StateConcurrency, SavesWhileRecordingPlayingAndErasingAreConsistent)
     host.Set(kTovaParam_Threshold, -20);
     host.Set(kTovaParam_RecordSync, 0);
     // Every 64 cycles: record a key for 30 cycles, then play it.
-    ScriptedRender render(host,
-                          [&host](long cycle)
-                          {
-                              const auto key = static_cast<UInt8>(36 + (cycle / 64) % 48);
-                              switch (cycle % 64)
-                              {
-                              case 0:
-                                  host.Set(kTovaParam_Recording, 1);
-                                  host.NoteOn(key);
-                                  break;
-                              case 30:
-                                  host.NoteOff(key);
-                                  break;
-                              case 32:
-                                  host.Set(kTovaParam_Recording, 0);
-                                  host.NoteOn(key);
-                                  break;
-                              case 60:
-                                  host.NoteOff(key);
-                                  break;
-                              default:
-                                  break;
-                              }
-                          });
+    RenderThread render(host, kBlock,
+                        [&host](long cycle)
+                        {
+                            const auto key = static_cast<UInt8>(36 + (cycle / 64) % 48);
+                            switch (cycle % 64)
+                            {
+                            case 0:
+                                host.Set(kTovaParam_Recording, 1);
+                                host.NoteOn(key);
+                                break;
+                            case 30:
+                                host.NoteOff(key);
+                                break;
+                            case 32:
+                                host.Set(kTovaParam_Recording, 0);
+                                host.NoteOn(key);
+                                break;
+                            case 60:
+                                host.NoteOff(key);
+                                break;
+                            default:
+                                break;
+                            }
+                        });
     TovaHost fresh;
     const UInt32 ignored = 0;
     for (int save = 0; save < 40; ++save)
@@ -168,12 +130,12 @@ TEST(StateConcurrency, RestoresWhileRenderingLeaveExactlyTheLastState)
     TovaHost host(kRate, kBlock);
     host.collect = false;
     {
-        ScriptedRender render(host,
-                              [&host](long cycle)
-                              {
-                                  if (cycle % 16 == 0) host.NoteOn(60);
-                                  if (cycle % 16 == 8) host.NoteOff(60);
-                              });
+        RenderThread render(host, kBlock,
+                            [&host](long cycle)
+                            {
+                                if (cycle % 16 == 0) host.NoteOn(60);
+                                if (cycle % 16 == 8) host.NoteOff(60);
+                            });
         for (int i = 0; i < 30; ++i)
         {
             ASSERT_EQ(RestoreState(host, i % 2 == 0 ? stateA : stateB), noErr);
@@ -203,17 +165,17 @@ TEST(StateConcurrency, ImportsWhileRecordingCostTheRecordingNoFrame)
 
     // Record key 60 from cycle 10 to cycle 1200 (about 300000 frames), playing key 40 meanwhile.
     CTovaProbe(host.Tova()).GiveSample(40, 5000, 0.1f);
-    ScriptedRender render(host,
-                          [&host](long cycle)
-                          {
-                              if (cycle == 1) host.NoteOn(40);
-                              if (cycle == 10)
-                              {
-                                  host.Set(kTovaParam_Recording, 1);
-                                  host.NoteOn(60);
-                              }
-                              if (cycle == 1200) host.NoteOff(60);
-                          });
+    RenderThread render(host, kBlock,
+                        [&host](long cycle)
+                        {
+                            if (cycle == 1) host.NoteOn(40);
+                            if (cycle == 10)
+                            {
+                                host.Set(kTovaParam_Recording, 1);
+                                host.NoteOn(60);
+                            }
+                            if (cycle == 1200) host.NoteOff(60);
+                        });
     // Early: the take is still short and moves up to make room. Later: the import waits for
     // the take to end.
     render.WaitUntil(40);
