@@ -1,9 +1,6 @@
 #include "RenderTestComponent.h"
 
-#include "hosts/common/UnitCustomProperties.h"
 #include "params/frame/ComponentEntryPoint.h"
-
-#include <sys/stat.h>
 
 namespace
 {
@@ -14,7 +11,6 @@ ComponentResult RenderTestEntry(ComponentParameters* params, void* storage)
 
 constexpr AudioUnitParameterID kGain = 0;
 constexpr AudioUnitParameterID kSync = 1;
-constexpr AudioUnitParameterID kWet = 2;
 constexpr AudioUnitParameterID kBackInTime = 3;
 
 constexpr HostTestComponent::Parameter kParameters[] = {
@@ -23,8 +19,6 @@ constexpr HostTestComponent::Parameter kParameters[] = {
     {"Reverb:Wet", kAudioUnitParameterUnit_Generic, 0, 3, 2.1f},
     {"Back In Time", kAudioUnitParameterUnit_Indexed, 0, 64, 0},
 };
-
-using Property = UnitCustomProperties;
 } // namespace
 
 const AudioComponentRegistration kRenderTestComponent{
@@ -59,34 +53,6 @@ OSStatus RenderTestComponent::GetParameterValueStrings(AudioUnitScope scope,
             strings.push_back(CFType::String(std::to_string(32 * i)));
     }
     *outStrings = CFType::Array(std::move(strings));
-    return noErr;
-}
-
-OSStatus RenderTestComponent::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
-                                              AudioUnitElement element, UInt32& outDataSize,
-                                              Boolean& outWritable)
-{
-    if (id == Property::kImportWithTempo || id == Property::kImport)
-    {
-        outDataSize = 0;
-        outWritable = true;
-        return noErr;
-    }
-    return HostTestComponent::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
-}
-
-OSStatus RenderTestComponent::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
-                                          AudioUnitElement element, const void* inData,
-                                          UInt32 inDataSize)
-{
-    if (id != Property::kImportWithTempo && id != Property::kImport)
-        return HostTestComponent::SetProperty(id, scope, element, inData, inDataSize);
-    const std::string path(static_cast<const char*>(inData), inDataSize);
-    struct stat info
-    {
-    };
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return kAudioUnitErr_InvalidFile;
-    mImports.push_back({id, path});
     return noErr;
 }
 

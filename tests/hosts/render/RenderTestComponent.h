@@ -8,12 +8,10 @@
 // is logged with its bus, time stamp and frame count; every MIDI message with the number of
 // cycles rendered before it arrived. Parameters: 0 "Gain" (0 … 2, default 1), 1 "Sync"
 // (indexed 0 … 2: "No Sync", "To Beat", "To Bar"), 2 "Reverb:Wet" (0 … 3), 3 "Back In Time"
-// (indexed 0 … 64: "none", "32", … "2048"). Properties 64003 and 64004 take a path; a path
-// that names no regular file is refused with kAudioUnitErr_InvalidFile.
+// (indexed 0 … 64: "none", "32", … "2048").
 
 #include "support/HostTestComponent.h"
 
-#include <string>
 #include <vector>
 
 extern const AudioComponentRegistration kRenderTestComponent;
@@ -52,21 +50,11 @@ public:
         UInt32 offset = 0;
         std::size_t cycle = 0; // cycles rendered before it arrived: the one it belongs to
     };
-    struct Import
-    {
-        AudioUnitPropertyID id = 0;
-        std::string path;
-    };
-
     explicit RenderTestComponent(AudioComponentInstance instance);
     static RenderTestComponent& Of(AudioUnit unit);
 
     OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
                                       CFType* outStrings) override;
-    OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                             UInt32& outDataSize, Boolean& outWritable) override;
-    OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                         const void* inData, UInt32 inDataSize) override;
     OSStatus RenderBus(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& timeStamp,
                        UInt32 bus, UInt32 frames) override;
     OSStatus HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2,
@@ -75,7 +63,6 @@ public:
     std::vector<RenderCall> mRenderCalls;
     std::vector<Clock> mClocks; // one per cycle
     std::vector<Midi> mMidi;
-    std::vector<Import> mImports;
 
 private:
     void AskClock(Float64 sampleTime);
