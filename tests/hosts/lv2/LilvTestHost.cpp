@@ -212,15 +212,21 @@ void LilvTestHost::Get(std::uint32_t frame, const std::optional<std::string>& pr
     lv2_atom_forge_pop(&mForge, &object);
 }
 
-void LilvTestHost::SetNumber(std::uint32_t frame, const std::string& property, Number type,
-                             double value)
+void LilvTestHost::BeginSet(std::uint32_t frame, const std::string& property,
+                            LV2_Atom_Forge_Frame& object)
 {
     BeginEvent(frame);
-    LV2_Atom_Forge_Frame object;
     lv2_atom_forge_object(&mForge, &object, 0, Map(LV2_PATCH__Set));
     lv2_atom_forge_key(&mForge, Map(LV2_PATCH__property));
     lv2_atom_forge_urid(&mForge, Map(property));
     lv2_atom_forge_key(&mForge, Map(LV2_PATCH__value));
+}
+
+void LilvTestHost::SetNumber(std::uint32_t frame, const std::string& property, Number type,
+                             double value)
+{
+    LV2_Atom_Forge_Frame object;
+    BeginSet(frame, property, object);
     WriteNumber(mForge, type, value);
     lv2_atom_forge_pop(&mForge, &object);
 }
@@ -228,12 +234,8 @@ void LilvTestHost::SetNumber(std::uint32_t frame, const std::string& property, N
 void LilvTestHost::SetPath(std::uint32_t frame, const std::string& property,
                            const std::string& path)
 {
-    BeginEvent(frame);
     LV2_Atom_Forge_Frame object;
-    lv2_atom_forge_object(&mForge, &object, 0, Map(LV2_PATCH__Set));
-    lv2_atom_forge_key(&mForge, Map(LV2_PATCH__property));
-    lv2_atom_forge_urid(&mForge, Map(property));
-    lv2_atom_forge_key(&mForge, Map(LV2_PATCH__value));
+    BeginSet(frame, property, object);
     lv2_atom_forge_path(&mForge, path.c_str(), static_cast<std::uint32_t>(path.size()));
     lv2_atom_forge_pop(&mForge, &object);
 }

@@ -121,6 +121,8 @@ private:
     static void SetPortValue(const char* symbol, void* user, const void* value, std::uint32_t size,
                              std::uint32_t type);
     void BeginEvent(std::uint32_t frame);
+    // The head of a patch:Set of property, up to its value.
+    void BeginSet(std::uint32_t frame, const std::string& property, LV2_Atom_Forge_Frame& object);
     void ReadNotify();
     bool RestoreState(LilvState* state);
     void RunJobs(std::vector<std::vector<std::uint8_t>>& jobs);
