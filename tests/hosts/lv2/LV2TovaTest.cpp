@@ -1,7 +1,6 @@
-// Tova's own bundle, end to end: what each output bus carries; a bar recorded from MIDI at the
-// host's tempo, played back on its key and on a transposed one, kept through a saved and restored
-// state; a file imported and played through the protocol; memory use read through it; a
-// foreign state refused.
+// Tova's own bundle, end to end: a bar recorded from MIDI at the host's tempo, played back on
+// its key and on a transposed one, kept through a saved and restored state; a file imported
+// and played through the protocol; memory use read through it; a foreign state refused.
 
 #include "LV2TovaSession.h"
 
@@ -26,27 +25,6 @@ void ExpectOneBarLoopAt(const Session& session, std::size_t start, double freque
     EXPECT_NEAR(static_cast<double>(quiet[1] - quiet[0]), kBar, 1000.0) << "one bar per loop";
 }
 } // namespace
-
-TEST(LV2Tova, BusesCarryTheMainOutputTheDryInputAndSilence)
-{
-    LilvTestHost host(TOVA_BUNDLE, kRate);
-    ASSERT_TRUE(host.Ok());
-    Session session(host);
-    session.Run(kBlock, true);
-    float dryError = 0;
-    float others = 0;
-    for (std::uint32_t c = 0; c < 2; ++c)
-        for (std::uint32_t i = 0; i < kBlock; ++i)
-        {
-            dryError = std::max(dryError, std::abs(host.Output(1, c)[i] - ToneAt(i)));
-            others =
-                std::max({others, std::abs(host.Output(2, c)[i]), std::abs(host.Output(3, c)[i])});
-        }
-    EXPECT_LT(dryError, 1e-6f) << "bus 1: the input as it came";
-    EXPECT_EQ(others, 0.0f) << "buses 2 and 3";
-    // Bus 0 passes the input while nothing plays ("Play Thru" "Fill").
-    EXPECT_GT(Rms(session.Output(), kBlock / 2, kBlock), 0.3);
-}
 
 TEST(LV2Tova, RecordsOneBarPlaysItTransposedAndReportsItsMemory)
 {
