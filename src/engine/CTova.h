@@ -35,8 +35,8 @@
 //   queued before. If the queue is ever full, the posting thread takes the token itself and
 //   drains the queue: nothing is lost and the render thread never waits.
 // - Values other threads read (the stopped flag of property 64002) are atomics.
-// This is a deliberate change from the original design, where other threads stored directly
-// into the engine's fields.
+// Storing straight into the engine's fields from those threads would be simpler and is what a
+// plug-in of this kind traditionally does; it is a data race, so we pay for the queue instead.
 //
 // Real time: RenderBus allocates nothing, takes no lock, never waits and makes no system call.
 
