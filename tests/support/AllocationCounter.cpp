@@ -9,10 +9,15 @@ namespace
 std::atomic<bool> gCounting{false};
 std::atomic<int> gAllocations{0};
 
-void* Allocate(std::size_t size)
+void* Allocate(std::size_t size) noexcept
 {
     AllocationCounter::Note();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* AllocateOrThrow(std::size_t size)
+{
+    if (void* p = Allocate(size)) return p;
     throw std::bad_alloc();
 }
 } // namespace
@@ -39,28 +44,22 @@ void AllocationCounter::Note()
         gAllocations.fetch_add(1, std::memory_order_relaxed);
 }
 
+// Every form, so that a sanitizer's allocator never frees what malloc gave.
 void* operator new(std::size_t size)
 {
-    return Allocate(size);
+    return AllocateOrThrow(size);
 }
 void* operator new[](std::size_t size)
 {
-    return Allocate(size);
+    return AllocateOrThrow(size);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    try
-    {
-        return Allocate(size);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return nullptr;
-    }
+    return Allocate(size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
-    return operator new(size, tag);
+    return Allocate(size);
 }
 void operator delete(void* p) noexcept
 {

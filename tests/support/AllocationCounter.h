@@ -1,11 +1,7 @@
 #pragma once
-// Counts the heap allocations a test program makes while a counter lives, on any thread.
-//
-// A program that links the counter has its global operator new and delete replaced. They are
-// defined in the same object file as the counter, so a program that counts cannot do so with
-// the standard allocator in place, and the file is linked into each such program once, like
-// any other. Every C++ allocation of the program then goes through the count, including those
-// of the shared libraries and plug-ins it loads, which bind to the program's operator new.
+// Counts the heap allocations of the whole program, on any thread, while a counter lives. The
+// global operator new and delete it replaces also serve the shared libraries and plug-ins the
+// program loads.
 
 class AllocationCounter
 {
@@ -15,10 +11,7 @@ public:
     AllocationCounter(const AllocationCounter&) = delete;
     AllocationCounter& operator=(const AllocationCounter&) = delete;
 
-    // Allocations since construction.
     int Count() const;
-
-    // Counts one allocation while a counter lives: for a program's own replacements of further
-    // allocation functions (the malloc family).
+    // Counts one allocation while a counter lives: for a program's own malloc replacements.
     static void Note();
 };

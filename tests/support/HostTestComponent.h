@@ -1,7 +1,6 @@
 #pragma once
-// The common ground of the small MIDI-controlled effects that the host tests open instead of
-// Tova: one stereo input bus, four stereo output buses, and global parameters described by a
-// table (readable, writable, named), each starting at its default.
+// The small MIDI effects the host tests open instead of Tova: stereo in, four stereo outputs,
+// and global parameters from a table, each starting at its default.
 
 #include "params/frame/AUMIDIEffectBase.h"
 
@@ -12,7 +11,7 @@ class HostTestComponent : public AUMIDIEffectBase
 public:
     static constexpr UInt32 kOutputBuses = 4;
 
-    // A global parameter; its id is its place in the table.
+    // Its id is its place in the table.
     struct Parameter
     {
         const char* name;
