@@ -1,6 +1,6 @@
 #pragma once
-// Collects the parameter notifications of some parameters of a unit, in the order they are
-// delivered. Notifications posted before it was made are dispatched away first.
+// Collects the notifications of some parameters of a unit in delivery order; those posted
+// before it was made are dispatched away first.
 
 #include "platform/AudioUnitUtilities.h"
 
@@ -15,8 +15,8 @@ class ParameterListener
 public:
     ParameterListener(AudioUnit unit, std::initializer_list<AudioUnitParameterID> ids)
     {
-        AUListenerDispatchPending(); // notifications of earlier tests are not ours
-        EXPECT_EQ(noErr, AUListenerCreate(Heard, this, &mListener));
+        AUListenerDispatchPending();
+        EXPECT_EQ(noErr, AUListenerCreate(OnHeard, this, &mListener));
         for (const AudioUnitParameterID id : ids)
         {
             const AudioUnitParameter p{unit, id, kAudioUnitScope_Global, 0};
@@ -27,24 +27,22 @@ public:
     ParameterListener(const ParameterListener&) = delete;
     ParameterListener& operator=(const ParameterListener&) = delete;
 
-    // The ids heard so far, after delivering what is pending.
-    std::vector<AudioUnitParameterID> Ids()
-    {
-        AUListenerDispatchPending();
-        std::vector<AudioUnitParameterID> ids;
-        for (const auto& [id, value] : mHeard)
-            ids.push_back(id);
-        return ids;
-    }
     // Ids and values heard so far, after delivering what is pending.
     const std::vector<std::pair<AudioUnitParameterID, float>>& Heard()
     {
         AUListenerDispatchPending();
         return mHeard;
     }
+    std::vector<AudioUnitParameterID> Ids()
+    {
+        std::vector<AudioUnitParameterID> ids;
+        for (const auto& [id, value] : Heard())
+            ids.push_back(id);
+        return ids;
+    }
 
 private:
-    static void Heard(void* user, void*, const AudioUnitParameter* p, AudioUnitParameterValue v)
+    static void OnHeard(void* user, void*, const AudioUnitParameter* p, AudioUnitParameterValue v)
     {
         static_cast<ParameterListener*>(user)->mHeard.emplace_back(p->mParameterID, v);
     }
