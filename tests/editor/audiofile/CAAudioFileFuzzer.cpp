@@ -1,5 +1,5 @@
-// Arbitrary bytes as an audio file: the reader either decodes them or throws a CAXException;
-// it never crashes, reads out of bounds or leaks.
+// Arbitrary bytes as an audio file: the reader decodes them or throws a CAXException; it never
+// crashes, reads out of bounds or leaks.
 
 #include "editor/audiofile/CAAudioFileImport.h"
 #include "editor/audiofile/CAXException.h"
@@ -10,18 +10,8 @@
 #include <cstdio>
 #include <string>
 
-namespace
-{
-// The reader opens files by path, so each input goes through one file of this process.
-const std::string& InputPath()
-{
-    static const std::string path = "/tmp/tova-audiofile-fuzz-" + std::to_string(::getpid());
-    return path;
-}
-} // namespace
-
 // libvorbis leaks the stream information it allocated when libsndfile gives up on a damaged
-// Ogg Vorbis header; the leak is the library's, not the reader's, and would hide ours.
+// Ogg Vorbis header; the leak is the library's and would hide ours.
 extern "C" const char* __lsan_default_suppressions()
 {
     return "leak:libvorbis.so\n";
@@ -29,7 +19,9 @@ extern "C" const char* __lsan_default_suppressions()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
+    // The reader opens files by path.
+    static const std::string path = "/tmp/tova-audiofile-fuzz-" + std::to_string(::getpid());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return 0;
     const bool written = std::fwrite(data, 1, size, file) == size;
     std::fclose(file);
@@ -37,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DecodedAudioFile decoded;
     try
     {
-        // A quarter of a million frames is plenty to reach every decoder path.
-        DecodeAudioFileForImport(InputPath(), 1 << 18, decoded);
+        DecodeAudioFileForImport(path, 1 << 18, decoded); // enough to reach every decoder path
     }
     catch (const CAXException&)
     {
