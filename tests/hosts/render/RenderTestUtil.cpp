@@ -2,41 +2,19 @@
 
 #include "hosts/render/AudioFileReader.h"
 #include "hosts/render/AudioFileWriter.h"
+#include "platform/cf/PropertyListFile.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <numbers>
 #include <stdexcept>
 #include <sys/wait.h>
-
-Bytes Chunk(const char (&type)[5], const Bytes& body)
-{
-    Bytes out(type, type + 4);
-    const auto length = static_cast<std::uint32_t>(body.size());
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(length >> shift));
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
-Bytes Header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division)
-{
-    return Chunk("MThd",
-                 {static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
-                  static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
-                  static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)});
-}
-
-Bytes Concat(const std::vector<Bytes>& parts)
-{
-    Bytes out;
-    for (const Bytes& part : parts)
-        out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
 
 Bytes SingleTrackFile(std::uint16_t ticksPerQuarter, std::vector<TimedBytes> events)
 {
@@ -56,12 +34,20 @@ Bytes SingleTrackFile(std::uint16_t ticksPerQuarter, std::vector<TimedBytes> eve
         tick = event.tick;
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    return Concat({Header(0, 1, ticksPerQuarter), Chunk("MTrk", track)});
+    // Format 0, one track; the division, then the track's length, big-endian.
+    Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0, 'M', 'T', 'r', 'k', 0, 0, 0, 0};
+    file[12] = static_cast<std::uint8_t>(ticksPerQuarter >> 8);
+    file[13] = static_cast<std::uint8_t>(ticksPerQuarter);
+    for (std::size_t i = 0; i < 4; ++i)
+        file[18 + i] = static_cast<std::uint8_t>(track.size() >> (24 - 8 * i));
+    file.resize(22 + track.size());
+    std::copy(track.begin(), track.end(), file.begin() + 22);
+    return file;
 }
 
-TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key, std::uint8_t velocity)
+TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key)
 {
-    return {tick, {0x90, key, velocity}};
+    return {tick, {0x90, key, 100}};
 }
 
 TimedBytes NoteOff(std::uint32_t tick, std::uint8_t key)
@@ -69,53 +55,14 @@ TimedBytes NoteOff(std::uint32_t tick, std::uint8_t key)
     return {tick, {0x80, key, 0}};
 }
 
-TimedBytes Meter(std::uint32_t tick, std::uint8_t numerator, std::uint8_t power)
-{
-    return {tick, {0xFF, 0x58, 0x04, numerator, power, 24, 8}};
-}
-
-Bytes TwoTrackFile()
-{
-    const Bytes tempoTrack = {
-        0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, // 3/4
-        0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,       // 500000 µs per quarter
-        0x81, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, // +192: 1000000 µs per quarter
-        0x00, 0xFF, 0x2F, 0x00};
-    const Bytes noteTrack = {0x00, 0x90, 0x3C, 0x64, // tick 0: note on 60, velocity 100
-                             0x60, 0x3C, 0x00,       // +96, running status: note on 60, velocity 0
-                             0x60, 0x40, 0x64, // +96, running status: note on 64, velocity 100
-                             0x00, 0xFF, 0x01, 0x03, 'a',  'b',  'c', // text
-                             0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7,      // sysex
-                             0x81, 0x00, 0xB0, 0x07, 0x50,            // +128: controller 7 = 80
-                             0x00, 0xC0, 0x05,                        // program change 5
-                             0x00, 0xE0, 0x00, 0x40,                  // pitch wheel centre
-                             0x00, 0xFF, 0x2F, 0x00};
-    return Concat({Header(1, 2, 96), Chunk("MTrk", tempoTrack), Chunk("MTrk", noteTrack)});
-}
-
 namespace
 {
-std::string Quote(const std::string& arg)
-{
-    std::string quoted(1, '\'');
-    for (char c : arg)
-    {
-        if (c == '\'')
-            quoted.append("'\\''");
-        else
-            quoted.push_back(c);
-    }
-    quoted.push_back('\'');
-    return quoted;
-}
-
-// Removed with everything in it when the test process ends.
 struct Scratch
 {
     Scratch()
     {
         const char* base = std::getenv("TMPDIR");
-        path = std::string(base != nullptr ? base : "/tmp") + "/tova-render-XXXXXX";
+        path = std::string(base != nullptr ? base : "/tmp") + "/tova-host-test-XXXXXX";
         if (mkdtemp(path.data()) == nullptr)
             throw std::runtime_error("cannot create a scratch directory");
     }
@@ -126,64 +73,35 @@ struct Scratch
     }
     std::string path;
 };
+
+const CFType& Field(const CFType& dictionary, const char* key)
+{
+    const CFDictionaryStorage& entries = dictionary.AsDictionary();
+    const auto it = entries.find(key);
+    if (it == entries.end()) throw std::runtime_error(std::string("no \"") + key + "\" in state");
+    return it->second;
+}
 } // namespace
 
-std::string ScratchDirectory()
+std::string ScratchPath(const std::string& name)
 {
     static const Scratch scratch;
-    return scratch.path;
+    return scratch.path + "/" + name;
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) throw std::runtime_error("cannot write " + path);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
-std::string ScratchPath(const std::string& name)
-{
-    return ScratchDirectory() + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string Slurp(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-namespace
-{
-// A stereo 32-bit float file at 48 kHz in the scratch directory; returns the path.
-std::string WriteInput(const std::string& name, const std::vector<float>& left,
-                       const std::vector<float>& right)
-{
-    const std::string path = ScratchPath(name);
-    AudioFileWriter writer;
-    std::string error;
-    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
-        !writer.WriteStereo(left.data(), right.data(), static_cast<std::uint32_t>(left.size()),
-                            error) ||
-        !writer.Close(error))
-        throw std::runtime_error(path + ": " + error);
-    return path;
-}
-} // namespace
-
-std::string RampInput()
-{
-    std::vector<float> left(1000);
-    std::vector<float> right(1000);
-    for (std::size_t i = 0; i < left.size(); ++i)
-    {
-        left[i] = 0.001f * static_cast<float>(i);
-        right[i] = -left[i];
-    }
-    return WriteInput("ramp.wav", left, right);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string SignalInput(const std::string& name, std::uint64_t frames, float (*signal)(double i))
@@ -191,36 +109,157 @@ std::string SignalInput(const std::string& name, std::uint64_t frames, float (*s
     std::vector<float> samples(frames);
     for (std::uint64_t i = 0; i < frames; ++i)
         samples[i] = signal(static_cast<double>(i));
-    return WriteInput(name, samples, samples);
+    const std::string path = ScratchPath(name);
+    AudioFileWriter writer;
+    std::string error;
+    if (!writer.Open(path, 48000.0, AudioFileWriter::SampleFormat::Float, error) ||
+        !writer.WriteStereo(samples.data(), samples.data(), static_cast<std::uint32_t>(frames),
+                            error) ||
+        !writer.Close(error))
+        throw std::runtime_error(path + ": " + error);
+    return path;
 }
 
-std::vector<float> ReadLeft(const std::string& path, std::uint64_t& frames)
+std::vector<float> ReadLeft(const std::string& path)
 {
     AudioFileReader reader;
     std::string error;
     if (!reader.Open(path, error)) throw std::runtime_error(path + ": " + error);
-    frames = reader.Frames();
+    const auto frames = static_cast<std::uint32_t>(reader.Frames());
     std::vector<float> left(frames);
     std::vector<float> right(frames);
-    if (reader.ReadStereo(left.data(), right.data(), static_cast<std::uint32_t>(frames)) != frames)
+    if (reader.ReadStereo(left.data(), right.data(), frames) != frames)
         throw std::runtime_error(path + ": short read");
     return left;
 }
 
 Outcome RunProgram(const std::string& program, const std::vector<std::string>& args)
 {
+    // Each argument in single quotes, its own single quotes closed, escaped and reopened.
+    std::string command;
+    for (const std::string& arg : args)
+    {
+        command += " '";
+        for (char c : arg)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += '\'';
+    }
     const std::string out = ScratchPath("stdout");
     const std::string err = ScratchPath("stderr");
-    std::string command = Quote(program);
-    for (const std::string& arg : args)
-        command.append(" ").append(Quote(arg));
-    command.append(" >").append(Quote(out));
-    command.append(" 2>").append(Quote(err));
-    command.append(" </dev/null");
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = Slurp(out);
-    outcome.err = Slurp(err);
-    return outcome;
+    const int raw =
+        std::system((program + command + " >" + out + " 2>" + err + " </dev/null").c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+}
+
+SavedTova SavedTova::Read(const std::string& path)
+{
+    CFType state;
+    std::string error;
+    if (!PropertyListFile::Read(path, state, error)) throw std::runtime_error(error);
+    SavedTova saved;
+    const CFType& pool = Field(state, "tova-samples");
+    const std::int64_t length = Field(pool, "length").AsSInt64();
+    if (length > 0)
+    {
+        const CFDataStorage& bytes = Field(pool, "samples").AsData();
+        if (bytes.size() != static_cast<std::size_t>(length) * 8)
+            throw std::runtime_error("pool frames of the wrong size");
+        // Big-endian floats, the left channel first.
+        saved.poolLeft.resize(static_cast<std::size_t>(length));
+        for (std::size_t i = 0; i < saved.poolLeft.size(); ++i)
+        {
+            const std::uint8_t* p = bytes.data() + 4 * i;
+            saved.poolLeft[i] =
+                std::bit_cast<float>((std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                                     (std::uint32_t{p[2]} << 8) | p[3]);
+        }
+        for (const CFType& entry : Field(pool, "data").AsArray())
+        {
+            Slot slot;
+            slot.size = Field(entry, "size").AsSInt64();
+            if (slot.size != 0)
+            {
+                slot.start = Field(entry, "start").AsSInt64();
+                slot.tempo = Field(entry, "tempo").AsFloat64();
+                slot.sync = Field(entry, "sync").AsSInt32();
+            }
+            saved.slots.push_back(slot);
+        }
+    }
+    const CFArrayStorage& keys = Field(Field(state, "tova-keysinfo"), "data").AsArray();
+    if (keys.size() != saved.keys.size()) throw std::runtime_error("not 128 keys");
+    for (std::size_t k = 0; k < keys.size(); ++k)
+    {
+        Key& key = saved.keys[k];
+        key.slot = Field(keys[k], "id").AsSInt32();
+        if (key.slot < 0) continue;
+        if (static_cast<std::size_t>(key.slot) >= saved.slots.size())
+            throw std::runtime_error("key " + std::to_string(k) + " names no saved sample");
+        const Slot& slot = saved.slots[static_cast<std::size_t>(key.slot)];
+        if (slot.size <= 0 || slot.start < 0 || slot.start + slot.size > length)
+            throw std::runtime_error("key " + std::to_string(k) + " lies outside the pool");
+        key.pitchShift = Field(keys[k], "pitchshift").AsFloat64();
+        key.automatic = Field(keys[k], "auto").AsSInt32() != 0;
+    }
+    return saved;
+}
+
+std::vector<int> SavedTova::OwnKeys() const
+{
+    std::vector<int> own;
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        if (keys[k].slot >= 0 && !keys[k].automatic) own.push_back(static_cast<int>(k));
+    return own;
+}
+
+std::vector<float> SavedTova::LeftOf(int key) const
+{
+    if (keys.at(static_cast<std::size_t>(key)).slot < 0) return {};
+    const auto begin = poolLeft.begin() + SlotOf(key).start;
+    return std::vector<float>(begin, begin + SlotOf(key).size);
+}
+
+float Tone(double frequency, double rate, double frame)
+{
+    return static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * frequency * frame / rate));
+}
+
+double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, double rate)
+{
+    std::vector<double> periods;
+    double last = -1;
+    for (std::size_t i = from + 1; i < to && i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0)
+        {
+            const double at = static_cast<double>(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
+            if (last >= 0) periods.push_back(at - last);
+            last = at;
+        }
+    if (periods.empty()) return 0;
+    const auto middle = periods.begin() + static_cast<std::ptrdiff_t>(periods.size() / 2);
+    std::nth_element(periods.begin(), middle, periods.end());
+    return rate / *middle;
+}
+
+double Rms(const std::vector<float>& s, std::size_t from, std::size_t to)
+{
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = from; i < to && i < s.size(); ++i, ++n)
+        sum += static_cast<double>(s[i]) * s[i];
+    return n == 0 ? 0 : std::sqrt(sum / static_cast<double>(n));
+}
+
+std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::size_t from)
+{
+    constexpr std::size_t kWindow = 1000;
+    std::vector<double> rms;
+    for (std::size_t i = from; i + kWindow <= s.size(); i += kWindow)
+        rms.push_back(Rms(s, i, i + kWindow));
+    const double loudest = rms.empty() ? 0 : *std::max_element(rms.begin(), rms.end());
+    std::vector<std::size_t> starts;
+    for (std::size_t w = 1; w < rms.size(); ++w)
+        if (rms[w] < loudest / 10 && rms[w - 1] >= loudest / 10)
+            starts.push_back(from + w * kWindow);
+    return starts;
 }

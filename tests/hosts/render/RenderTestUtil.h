@@ -1,17 +1,14 @@
 #pragma once
-// What the render-host tests share: MIDI files built byte by byte, and scratch files.
+// What the tests of the three programs running Tova share: scratch files, MIDI files built
+// byte by byte, audio files, programs run to their end, the recordings a saved state holds,
+// and the signals fed and measured.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A chunk: four-letter type, big-endian length, body.
-Bytes Chunk(const char (&type)[5], const Bytes& body);
-// The header chunk of a file.
-Bytes Header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division);
-Bytes Concat(const std::vector<Bytes>& parts);
 
 // One event of a track: its tick and its bytes (status and data, or a meta event from 0xFF).
 struct TimedBytes
@@ -19,36 +16,22 @@ struct TimedBytes
     std::uint32_t tick = 0;
     Bytes bytes;
 };
-// A format 0 file with one track holding the events, stably sorted by tick, each after its
-// delta time, and the end of the track.
+// A format 0 file: the events stably sorted by tick, each after its delta time, then the end
+// of the track.
 Bytes SingleTrackFile(std::uint16_t ticksPerQuarter, std::vector<TimedBytes> events);
-TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key, std::uint8_t velocity = 100);
+TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key);
 TimedBytes NoteOff(std::uint32_t tick, std::uint8_t key);
-// Time signature numerator / 2^power at tick.
-TimedBytes Meter(std::uint32_t tick, std::uint8_t numerator, std::uint8_t power);
 
-// Format 1, 96 ticks per quarter note, two tracks.
-// Track 1: 3/4 at tick 0, tempo 500000 µs (120 bpm) at tick 0, tempo 1000000 µs (60 bpm) at
-//          tick 192.
-// Track 2: note on 60/100 at tick 0; running status: 60/0 at 96, 64/100 at 192; a text meta
-//          event and a sysex (both skipped, running status cancelled); at tick 320 controller
-//          7 = 80, program change 5, pitch wheel 0x2000; end of track.
-Bytes TwoTrackFile();
-
-// A fresh directory for this test process's files, and a name in it.
-std::string ScratchDirectory();
+// A name in a directory of this test process's own, removed when it ends.
 std::string ScratchPath(const std::string& name);
-// File helpers; they throw std::runtime_error when the file system refuses.
+// They throw std::runtime_error when the file system refuses.
 void WriteFile(const std::string& path, const Bytes& bytes);
 std::string Slurp(const std::string& path);
-// 1000 frames of 32-bit float stereo at 48 kHz in the scratch directory: the left channel
-// rises by 0.001 a frame from 0, the right is its negative. Returns the path.
-std::string RampInput();
 // A stereo 32-bit float file at 48 kHz in the scratch directory, frame i of both channels
 // holding signal(i); returns the path.
 std::string SignalInput(const std::string& name, std::uint64_t frames, float (*signal)(double i));
-// The left channel of an audio file, and its length in frames.
-std::vector<float> ReadLeft(const std::string& path, std::uint64_t& frames);
+// The left channel of an audio file.
+std::vector<float> ReadLeft(const std::string& path);
 
 // A program run to its end with stdin from /dev/null: its exit status (−1 when it did not
 // exit normally) and what it printed.
@@ -59,3 +42,43 @@ struct Outcome
     std::string err;
 };
 Outcome RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+// A state file as Tova saved it: every key's sample and how the key plays it.
+struct SavedTova
+{
+    struct Key
+    {
+        int slot = -1; // -1: no sample
+        double pitchShift = 1.0;
+        bool automatic = false;
+    };
+    struct Slot
+    {
+        std::int64_t start = 0;
+        std::int64_t size = 0; // 0: a free slot
+        double tempo = 0.0;
+        int sync = 0;
+    };
+
+    // Throws std::runtime_error when the file is unreadable or not shaped like Tova's state:
+    // pool bytes that are not 8 per frame, a key naming no slot, a slot outside the pool.
+    static SavedTova Read(const std::string& path);
+    // The keys that hold a sample of their own, in key order.
+    std::vector<int> OwnKeys() const;
+    const Slot& SlotOf(int key) const { return slots.at(static_cast<std::size_t>(keys[key].slot)); }
+    std::vector<float> LeftOf(int key) const;
+
+    std::array<Key, 128> keys;
+    std::vector<Slot> slots;
+    std::vector<float> poolLeft;
+};
+
+// A sine of amplitude 0.5 at frame `frame` of a stream at `rate`.
+float Tone(double frequency, double rate, double frame);
+// Frequency from the median distance between rising zero crossings of s[from, to), each placed
+// by linear interpolation: a click or a dropped cycle moves a few distances, not the median.
+double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, double rate);
+double Rms(const std::vector<float>& s, std::size_t from, std::size_t to);
+// Starts of the quiet stretches from `from` on: 1000-frame windows under a tenth of the
+// loudest window, after a loud one.
+std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::size_t from = 0);
