@@ -2,8 +2,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -13,28 +14,21 @@
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
                            const std::vector<std::string>& env, const std::string& outputPath,
                            const std::string& errorPath)
+    : mOutputPath(outputPath), mErrorPath(errorPath)
 {
     int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
     const pid_t parent = ::getpid();
-    mPid = ::fork();
-    if (mPid < 0) throw std::runtime_error("cannot fork");
+    if (::pipe2(pipe, O_CLOEXEC) != 0 || (mPid = ::fork()) < 0)
+        throw std::runtime_error("cannot start " + args[0]);
     if (mPid == 0)
     {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(127);
-        // Signals blocked by the test (gtest blocks none, but be sure) would reach the child.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         const int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0) ::_exit(127);
+        if (::getppid() != parent || out < 0 || err < 0) ::_exit(127);
         ::dup2(pipe[0], STDIN_FILENO);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(err, STDERR_FILENO);
-        ::close(out);
-        ::close(err);
         for (const std::string& entry : env)
             ::putenv(const_cast<char*>(entry.c_str()));
         std::vector<char*> argv;
@@ -50,15 +44,20 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args,
 
 ChildProcess::~ChildProcess()
 {
-    if (Running()) Kill();
-    CloseInput();
+    Kill();
+    ::close(mInput);
+}
+
+std::string ChildProcess::Read(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool ChildProcess::Running()
 {
-    if (mStatus != -2 || mPid <= 0) return false;
     int status = 0;
-    if (::waitpid(mPid, &status, WNOHANG) != mPid) return true;
+    if (mStatus != -2 || ::waitpid(mPid, &status, WNOHANG) != mPid) return mStatus == -2;
     mStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return false;
 }
@@ -66,14 +65,8 @@ bool ChildProcess::Running()
 void ChildProcess::Type(const std::string& line)
 {
     const std::string text = line + "\n";
-    if (mInput >= 0 && ::write(mInput, text.data(), text.size()) < 0)
+    if (::write(mInput, text.data(), text.size()) < 0)
         throw std::runtime_error("cannot write to the program");
-}
-
-void ChildProcess::CloseInput()
-{
-    if (mInput >= 0) ::close(mInput);
-    mInput = -1;
 }
 
 void ChildProcess::Signal(int signal)
@@ -84,19 +77,13 @@ void ChildProcess::Signal(int signal)
 int ChildProcess::Wait(double seconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (Running())
-    {
-        if (std::chrono::steady_clock::now() > end) return -2;
+    while (Running() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     return mStatus;
 }
 
 void ChildProcess::Kill()
 {
-    if (!Running()) return;
-    ::kill(mPid, SIGKILL);
-    int status = 0;
-    ::waitpid(mPid, &status, 0);
-    mStatus = -1;
+    Signal(SIGKILL);
+    Wait(10);
 }

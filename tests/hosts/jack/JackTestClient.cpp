@@ -1,6 +1,6 @@
 #include "JackTestClient.h"
 
-#include "TovaTestUtil.h"
+#include "RenderTestUtil.h"
 
 #include <jack/midiport.h>
 
@@ -10,12 +10,11 @@
 #include <thread>
 
 JackTestClient::JackTestClient(const std::string& server, const std::string& name)
-    : mName(name), mCapture(kCaptureFrames, 0.0f)
+    : mCapture(kCaptureFrames, 0.0f)
 {
-    jack_status_t status{};
     mClient = jack_client_open(
         name.c_str(),
-        static_cast<jack_options_t>(JackNoStartServer | JackServerName | JackUseExactName), &status,
+        static_cast<jack_options_t>(JackNoStartServer | JackServerName | JackUseExactName), nullptr,
         server.c_str());
     if (mClient == nullptr) return;
     const auto port = [&](const char* portName, const char* type, unsigned long flags)
@@ -24,10 +23,9 @@ JackTestClient::JackTestClient(const std::string& server, const std::string& nam
     mToR = port("to_R", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
     mToMidi = port("to_midi", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
     mFromL = port("from_L", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput);
-    port("from_R", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput);
-    mFromMidi = port("from_midi", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     jack_set_process_callback(mClient, &Process, this);
-    jack_set_xrun_callback(mClient, &Xrun, this);
+    jack_set_xrun_callback(
+        mClient, [](void* arg) { return static_cast<JackTestClient*>(arg)->mXruns++, 0; }, this);
     if (jack_activate(mClient) != 0)
     {
         jack_client_close(mClient);
@@ -40,23 +38,9 @@ JackTestClient::~JackTestClient()
     if (mClient != nullptr) jack_client_close(mClient);
 }
 
-std::string JackTestClient::Port(const std::string& shortName) const
-{
-    return mName + ":" + shortName;
-}
-
 bool JackTestClient::Connect(const std::string& from, const std::string& to)
 {
     return jack_connect(mClient, from.c_str(), to.c_str()) == 0;
-}
-
-void JackTestClient::Tone(double frequency, std::uint64_t barFrames, std::uint64_t gapStart,
-                          std::uint64_t gapEnd)
-{
-    mBar = barFrames;
-    mGapStart = gapStart;
-    mGapEnd = gapEnd;
-    mFrequency = frequency;
 }
 
 void JackTestClient::Send(std::uint64_t frame, std::vector<std::uint8_t> bytes)
@@ -69,30 +53,18 @@ void JackTestClient::Send(std::uint64_t frame, std::vector<std::uint8_t> bytes)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void JackTestClient::Start()
+void JackTestClient::Roll()
 {
+    jack_transport_locate(mClient, 0);
     jack_transport_start(mClient);
-}
-
-void JackTestClient::Stop()
-{
-    jack_transport_stop(mClient);
-}
-
-void JackTestClient::Locate(std::uint64_t frame)
-{
-    jack_transport_locate(mClient, static_cast<jack_nframes_t>(frame));
 }
 
 bool JackTestClient::WaitFor(std::uint64_t frame, double seconds) const
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (TransportFrame() < frame)
-    {
-        if (std::chrono::steady_clock::now() > end) return false;
+    while (TransportFrame() < frame && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return TransportFrame() >= frame;
 }
 
 std::vector<float> JackTestClient::Captured(std::uint64_t from, std::uint64_t to) const
@@ -101,19 +73,6 @@ std::vector<float> JackTestClient::Captured(std::uint64_t from, std::uint64_t to
         return {};
     return std::vector<float>(mCapture.begin() + static_cast<std::ptrdiff_t>(from),
                               mCapture.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
-std::vector<JackTestClient::Midi> JackTestClient::CapturedMidi()
-{
-    for (Midi midi; mIn.TryPop(midi);)
-        mReceived.push_back(midi);
-    return mReceived;
-}
-
-int JackTestClient::Xrun(void* arg)
-{
-    static_cast<JackTestClient*>(arg)->mXruns.fetch_add(1);
-    return 0;
 }
 
 int JackTestClient::Process(jack_nframes_t frames, void* arg)
@@ -125,14 +84,12 @@ int JackTestClient::Process(jack_nframes_t frames, void* arg)
 
     auto* toL = static_cast<float*>(jack_port_get_buffer(self->mToL, frames));
     auto* toR = static_cast<float*>(jack_port_get_buffer(self->mToR, frames));
-    const double frequency = self->mFrequency.load();
-    const std::uint64_t bar = self->mBar.load();
+    const int tone = self->mTone.load();
     for (jack_nframes_t i = 0; i < frames; ++i)
     {
         const std::uint64_t frame = start + i;
-        const bool gap = bar > 0 && frame % bar >= self->mGapStart && frame % bar < self->mGapEnd;
-        toL[i] = toR[i] =
-            frequency > 0 && !gap ? ::Tone(frequency, 48000, static_cast<double>(frame)) : 0.0f;
+        const bool gap = tone == 2 && frame % 96000 >= 48000 && frame % 96000 < 60000;
+        toL[i] = toR[i] = tone > 0 && !gap ? ::Tone(440, 48000, static_cast<double>(frame)) : 0.0f;
     }
 
     void* toMidi = jack_port_get_buffer(self->mToMidi, frames);
@@ -147,18 +104,6 @@ int JackTestClient::Process(jack_nframes_t frames, void* arg)
         }
         jack_midi_event_write(toMidi, offset, next->bytes.data(), next->size);
         self->mOut.Pop();
-    }
-
-    void* fromMidi = jack_port_get_buffer(self->mFromMidi, frames);
-    for (jack_nframes_t i = 0, n = jack_midi_get_event_count(fromMidi); i < n; ++i)
-    {
-        jack_midi_event_t event;
-        if (jack_midi_event_get(&event, fromMidi, i) != 0) continue;
-        Midi midi;
-        midi.frame = jack_last_frame_time(self->mClient) + event.time;
-        midi.size = static_cast<std::uint8_t>(std::min<std::size_t>(event.size, 3));
-        std::memcpy(midi.bytes.data(), event.buffer, midi.size);
-        self->mIn.TryPush(midi);
     }
 
     if (rolling && start + frames <= kCaptureFrames)

@@ -1,29 +1,39 @@
-// tova-jack without a server: the command line, and the one clear line when no server runs.
+// tova-jack's refusals before it plays: one line on stderr and the documented status.
 
 #include "RenderTestUtil.h"
-#include "hosts/jack/JackCommandLine.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-TEST(TovaJackProgram, NoServerIsOneClearLineAndStatusOne)
+TEST(TovaJackProgram, BadArgumentsAndNoServerGiveOneLineAndTheirStatus)
 {
     const std::string server = "tova-nobody-" + std::to_string(::getpid());
-    const Outcome outcome = RunProgram(TOVA_JACK, {"--server", server});
-    EXPECT_EQ(1, outcome.status);
-    EXPECT_EQ("tova-jack: no JACK server named '" + server +
-                  "' is running (start one first, e.g. jackd -d alsa)\n",
-              outcome.err);
-    EXPECT_EQ("", outcome.out);
-}
-
-TEST(TovaJackProgram, HelpGoesToStdoutAndUsageErrorsExitWithStatus2)
-{
-    const Outcome help = RunProgram(TOVA_JACK, {"--help"});
-    EXPECT_EQ(0, help.status);
-    EXPECT_EQ(JackCommandLine::Usage() + "\n", help.out);
-    const Outcome wrong = RunProgram(TOVA_JACK, {"--master", "120/x"});
-    EXPECT_EQ(2, wrong.status);
-    EXPECT_EQ(0u, wrong.err.find("tova-jack: --master '120/x': expected BPM")) << wrong.err;
+    const std::string master = "expected BPM or BPM/BEATS, the tempo above 0 and at most 1000, "
+                               "the beats per bar a whole number from 1 to 32";
+    const struct
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--server", server},
+         1,
+         "no JACK server named '" + server + "' is running (start one first, e.g. jackd -d alsa)"},
+        {{"--loud"}, 2, "unknown option '--loud' (try --help)"},
+        {{"--state"}, 2, "--state needs a value"},
+        {{"--name", ""}, 2, "--name needs a value"},
+        {{"--master", "0"}, 2, "--master '0': " + master},
+        {{"--master", "1000.5"}, 2, "--master '1000.5': " + master},
+        {{"--master", "120/33"}, 2, "--master '120/33': " + master},
+        {{"--master", "120/x"}, 2, "--master '120/x': " + master},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.message);
+        const Outcome outcome = RunProgram(TOVA_JACK, c.args);
+        EXPECT_EQ(c.status, outcome.status);
+        EXPECT_EQ("tova-jack: " + c.message + "\n", outcome.err);
+        EXPECT_EQ("", outcome.out);
+    }
 }
