@@ -1,12 +1,10 @@
 // Any input either fails with an error or reads into a tree that survives a round trip.
 #include "platform/cf/BinaryPropertyList.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CFType tree;
+    CFType back;
     std::string error;
     if (!BinaryPropertyList::Read(data, size, tree, error))
     {
@@ -14,7 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::vector<std::uint8_t> again = BinaryPropertyList::Write(tree);
-    CFType back;
     if (!BinaryPropertyList::Read(again.data(), again.size(), back, error) || !(back == tree))
         __builtin_trap();
     return 0;

@@ -1,39 +1,26 @@
-// Writes the fuzzers' seed files: valid property lists of every kind, binary into the first
-// folder and XML into the second.
+// Writes the fuzzers' seeds: binary files into the first folder, XML into the second.
 #include "PlistSamples.h"
 
 #include "platform/cf/BinaryPropertyList.h"
 #include "platform/cf/XMLPropertyList.h"
 
-#include <cstdio>
 #include <fstream>
-#include <string>
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    if (argc != 3) return 2;
+    const CFType seeds[] = {EveryKindPlist(), CFType::Array({CFType(), CFType::String("\xC3\xA9")}),
+                            CFType::Dictionary({{"k", CFType::Float32(0.5f)}})};
+    for (std::size_t i = 0; i < std::size(seeds); ++i)
     {
-        std::fprintf(stderr, "usage: %s BINARY_FOLDER XML_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const CFType seeds[] = {
-        PlistSamples::EveryKind(), PlistSamples::StateLike(4),
-        CFType::Array({CFType(), CFType::String("\xC3\xA9"), CFType::Data({1})}),
-        CFType::Dictionary({{"k", CFType::Float32(0.5f)}}), CFType::SInt64(-1)};
-    int index = 0;
-    for (const CFType& seed : seeds)
-    {
-        const std::string name = "/seed-" + std::to_string(index++);
-        const std::vector<std::uint8_t> binary = BinaryPropertyList::Write(seed);
-        std::ofstream(argv[1] + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(binary.data()),
-                   static_cast<std::streamsize>(binary.size()));
-        std::vector<std::uint8_t> xml;
+        std::vector<std::uint8_t> forms[2] = {BinaryPropertyList::Write(seeds[i]), {}};
         std::string error;
-        if (XMLPropertyList::Write(seed, xml, error)) // the Null has no XML form
-            std::ofstream(argv[2] + name, std::ios::binary)
-                .write(reinterpret_cast<const char*>(xml.data()),
-                       static_cast<std::streamsize>(xml.size()));
+        XMLPropertyList::Write(seeds[i], forms[1], error); // nothing for the Null
+        for (int f = 0; f < 2; ++f)
+            if (!forms[f].empty())
+                std::ofstream(argv[1 + f] + ("/seed-" + std::to_string(i)), std::ios::binary)
+                    .write(reinterpret_cast<const char*>(forms[f].data()),
+                           static_cast<std::streamsize>(forms[f].size()));
     }
     return 0;
 }
