@@ -19,16 +19,12 @@ public:
     }
     ~TemporaryConfigHome()
     {
-        if (mOld)
-            ::setenv("XDG_CONFIG_HOME", mOld->c_str(), 1);
-        else
-            ::unsetenv("XDG_CONFIG_HOME");
+        mOld ? ::setenv("XDG_CONFIG_HOME", mOld->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
         std::error_code ignored;
         std::filesystem::remove_all(mPath, ignored);
     }
     TemporaryConfigHome(const TemporaryConfigHome&) = delete;
     TemporaryConfigHome& operator=(const TemporaryConfigHome&) = delete;
-
     const std::string& Path() const { return mPath; }
 
 private:
