@@ -1,6 +1,6 @@
 #pragma once
-// Test access to CTova's render-owned state (CTova names this class its friend). Read it only
-// while no render call runs, or under CTova::Exclusive.
+// Test access to CTova's render-owned state (CTova names this class its friend): only while no
+// render call runs, or under CTova::Exclusive.
 
 #include "engine/CTova.h"
 #include "samples/CSampleFactory.h"
@@ -23,7 +23,6 @@ public:
     SInt32& PendingStop() { return t.mPendingStop; }
     SInt32& EraseCount() { return t.mEraseCount; }
     SInt32& PriorKey() { return t.mPriorKey; }
-    SInt32& PlayAfterRecord() { return t.mPlayAfterRecord; }
     SInt32& FreezeState() { return t.mFreezeState; }
     CKeyInfo& Key(int key) { return t.mKeys[key]; }
     CSample*& RecordSample() { return t.mRecordSample; }
@@ -36,9 +35,6 @@ public:
     CVoicer& Voicer(UInt32 bus) { return t.mVoicers[bus]; }
     revmodel& Reverb() { return t.mReverb; }
     CSampleFactory& Factory() { return *t.mSampleFactory; }
-
-    // [render] The effective speed of the next sub-block.
-    float NextSpeed() { return t.StepSpeed(t.PrepareSpeed(false, CTova::kSubBlockFrames)).speed; }
 
     void CopySample(int key, int lo, int hi, bool automatic, bool respect)
     {

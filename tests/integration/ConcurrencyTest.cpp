@@ -102,10 +102,6 @@ TEST(TovaConcurrency, ParametersAndErasingWhileRendering)
                 const float t = static_cast<float>((round * 7 + static_cast<int>(id)) % 10) / 9;
                 host.Set(id, info.minValue + t * (info.maxValue - info.minValue));
             }
-            for (const AudioUnitParameterID id :
-                 {kTovaParam_AllSoundsOff, kTovaParam_PlayReverb, kTovaParam_Freeze,
-                  kTovaParam_Autolooper, kTovaParam_ToggleAutolooper})
-                host.Set(id, static_cast<float>(round % 2));
             host.NoteOn(static_cast<UInt8>(40 + round % 8));
             host.Tova().EraseAllSamples();
             AUListenerDispatchPending();
@@ -155,16 +151,12 @@ TEST(TovaConcurrency, SavesWhileRecordingPlayingAndErasingAreConsistent)
 
 TEST(TovaConcurrency, RestoresWhileRenderingLeaveExactlyTheLastState)
 {
-    TovaHost a(kRate, kBlock);
-    TovaHost b(kRate, kBlock);
-    // A voice sets its key's "Looping" switch: off, as the keys were saved.
-    a.Set(kTovaParam_Looping, 0);
-    b.Set(kTovaParam_Looping, 0);
-    CTovaProbe(a.Tova()).GiveSample(60, 20000, 0.25f);
-    CTovaProbe(b.Tova()).GiveSample(60, 30000, 0.75f);
-    CTovaProbe(b.Tova()).GiveSample(62, 1000, 0.125f);
-    const CFType stateA = SaveState(a);
-    const CFType stateB = SaveState(b);
+    TovaHost saved(kRate, kBlock);
+    saved.Set(kTovaParam_Looping, 0); // a voice sets its key's "Looping" as the keys were saved
+    CTovaProbe(saved.Tova()).GiveSample(60, 20000, 0.25f);
+    const CFType stateA = SaveState(saved);
+    CTovaProbe(saved.Tova()).GiveSample(62, 1000, 0.125f);
+    const CFType stateB = SaveState(saved);
 
     TovaHost host(kRate, kBlock);
     host.collect = false;
@@ -191,7 +183,11 @@ TEST(TovaConcurrency, AnImportWhileRecordingCostsTheRecordingNoFrame)
     InstallAudioFileImport();
     constexpr std::size_t kInput = 480000; // a ramp: a lost or repeated frame shows in the take
     TovaHost host(kRate, kBlock);
-    host.SetInput(TovaHost::Ramp(kInput));
+    TovaHost::Stereo ramp{std::vector<float>(kInput), {}};
+    for (std::size_t i = 0; i < kInput; ++i)
+        ramp.left[i] = static_cast<float>(i) / static_cast<float>(kInput);
+    ramp.right = ramp.left;
+    host.SetInput(std::move(ramp));
     host.collect = false;
     host.Set(kTovaParam_Threshold, -30);
     host.Set(kTovaParam_RecordSync, 0);

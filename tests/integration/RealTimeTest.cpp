@@ -1,6 +1,6 @@
 // Rendering a busy scene makes no allocation, takes no mutex and makes no system call. Builds
-// without sanitizers (which bring their own allocator) also count the malloc family and the
-// mutex calls, and trap system calls.
+// without sanitizers (which bring their own) also count malloc and mutex calls and trap system
+// calls.
 
 #include "integration/CTovaProbe.h"
 #include "integration/TovaHost.h"
@@ -57,22 +57,10 @@ extern "C"
     }
 
     void* __libc_malloc(std::size_t);
-    void* __libc_calloc(std::size_t, std::size_t);
-    void* __libc_realloc(void*, std::size_t);
     void* malloc(std::size_t size)
     {
         AllocationCounter::Note();
         return __libc_malloc(size);
-    }
-    void* calloc(std::size_t n, std::size_t size)
-    {
-        AllocationCounter::Note();
-        return __libc_calloc(n, size);
-    }
-    void* realloc(void* p, std::size_t size)
-    {
-        AllocationCounter::Note();
-        return __libc_realloc(p, size);
     }
 }
 #endif
@@ -111,33 +99,6 @@ bool TrapSystemCalls()
            syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
 }
 
-// Sixteen looping voices pitch and time shifted, a recording in progress, live capture,
-// play-thru, the reverb heard, and a learned controller and pitch wheel with haptic feedback.
-void BusyScene(TovaHost& host)
-{
-    CTovaProbe probe(host.Tova());
-    probe.Haptic() = 1;
-    probe.LearnParam() = kTovaParam_Pitch;
-    host.Midi(0xB0, 7, 64);
-    probe.LearnParam() = kTovaParam_Time;
-    host.Midi(0xE0, 0, 64);
-    host.SetInput(TovaHost::Constant(48000 * 20, 0.25f));
-    for (int k = 0; k < 16; ++k)
-        probe.GiveSample(30 + k, 20000, 0.1f, 120.0);
-    host.Set(kTovaParam_Pitch, 3);
-    host.Set(kTovaParam_Time, 0.5f);
-    host.Set(kTovaParam_PlayThru, 2);
-    host.Set(kTovaParam_PlayReverb, 1);
-    host.SetPlaying(true);
-    host.clock.tempo = 97;
-    host.collect = false;
-    for (int k = 0; k < 16; ++k)
-        host.NoteOn(static_cast<UInt8>(30 + k), 100, static_cast<UInt32>(k * 7));
-    host.Set(kTovaParam_Autolooper, 1); // records on key 60
-    for (int i = 0; i < 8; ++i)         // first touches happen before counting
-        host.Render(256, {0, 1, 2, 3});
-}
-
 // Renders cycles with automation and a learned controller and pitch wheel moving, on a thread
 // of its own that the system call filter goes with. Returns the allocations.
 int CountedCycles(TovaHost& host, int cycles, bool& trapped)
@@ -171,14 +132,35 @@ TEST(TovaRealTime, RenderingAllocatesNothingTakesNoLockAndMakesNoSystemCall)
     const MIDIBackendGuard guard;
     TestMIDIBackend::Install();
     TovaHost host(48000);
-    BusyScene(host);
+    CTovaProbe probe(host.Tova());
+    // Sixteen looping voices pitch and time shifted, a recording in progress, live capture,
+    // play-thru, the reverb heard, and a learned controller and pitch wheel with haptic feedback.
+    probe.Haptic() = 1;
+    probe.LearnParam() = kTovaParam_Pitch;
+    host.Midi(0xB0, 7, 64);
+    probe.LearnParam() = kTovaParam_Time;
+    host.Midi(0xE0, 0, 64);
+    host.SetInput(TovaHost::Constant(48000 * 20, 0.25f));
+    for (int k = 0; k < 16; ++k)
+        probe.GiveSample(30 + k, 20000, 0.1f, 120.0);
+    host.Set(kTovaParam_Pitch, 3);
+    host.Set(kTovaParam_Time, 0.5f);
+    host.Set(kTovaParam_PlayThru, 2);
+    host.Set(kTovaParam_PlayReverb, 1);
+    host.SetPlaying(true);
+    host.clock.tempo = 97;
+    host.collect = false;
+    for (int k = 0; k < 16; ++k)
+        host.NoteOn(static_cast<UInt8>(30 + k), 100, static_cast<UInt32>(k * 7));
+    host.Set(kTovaParam_Autolooper, 1); // records on key 60
+    for (int i = 0; i < 8; ++i)         // first touches happen before counting
+        host.Render(256, {0, 1, 2, 3});
     struct sigaction action
     {
     };
     action.sa_sigaction = OnSystemCall;
     action.sa_flags = SA_SIGINFO;
     ASSERT_EQ(0, sigaction(SIGSYS, &action, nullptr));
-    CTovaProbe probe(host.Tova());
     ASSERT_EQ(60, probe.RecordKey());
     bool trapped = false;
     for (const int cycles : {3000, 100})
@@ -188,7 +170,7 @@ TEST(TovaRealTime, RenderingAllocatesNothingTakesNoLockAndMakesNoSystemCall)
         EXPECT_EQ(0, gLocks.load());
         EXPECT_EQ(0, gSystemCalls.load()) << "first system call: " << gFirstSystemCall.load();
         EXPECT_GE(probe.Voicer(0).Top(), 16); // the voices still sound
-        host.Set(kTovaParam_Autolooper, 0);                       // the loop ends and then plays
+        host.Set(kTovaParam_Autolooper, 0);   // the loop ends and then plays
     }
     EXPECT_NE(nullptr, probe.Key(60).Sample());
     if (!trapped) std::printf("system calls not trapped: no seccomp filter in this build\n");

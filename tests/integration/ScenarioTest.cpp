@@ -12,14 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-
-namespace
-{
-constexpr UInt32 kBlock = 375;
-}
+#include <tuple>
 
 TEST(TovaScenario, ABarSyncedRecordingTakesItsHeadFromTheLiveRingAndIsCutToWholeBars)
 {
+    constexpr UInt32 kBlock = 375;
     TovaHost host(48000);
     CTovaProbe probe(host.Tova());
     // Above the threshold 2^−8 and each different: 0.25 + i / 2^21.
@@ -62,25 +59,21 @@ TEST(TovaScenario, ALearnedRelativeControllerStepsUntilItTurnsAbsolute)
     probe.LearnParam() = kTovaParam_TapeSpeed;
     // "Tape Speed" 0 … 10, default 1: a step is 10 / 128 = 0.078125, and relative moves start
     // from the default's step trunc(0.1 × 128 + 0.5) = 13.
-    struct Move
+    const std::tuple<UInt8, float, int> moves[] = {
+        {65, 1.09375f, 1},   // 13 + 1 = 14
+        {63, 1.0f, 1},       // back on 13: exactly the default
+        {63, 0.9375f, 1},    // 12
+        {87, 2.734375f, 1},  // 12 + 23 = 35
+        {40, 0.859375f, 1},  // 35 − 24 = 11
+        {40, 0.0f, 1},       // held at the bottom
+        {88, 6.875f, 0},     // outside 40 … 87: absolute, 88 / 128 × 10
+        {65, 5.078125f, 0}}; // 65 / 128 × 10, no longer a step
+    for (const auto& [value, speed, incremental] : moves)
     {
-        UInt8 value;
-        float speed;
-        int incremental;
-    };
-    for (const Move m : {Move{65, 1.09375f, 1},   // 13 + 1 = 14
-                         Move{63, 1.0f, 1},       // back on 13: exactly the default
-                         Move{63, 0.9375f, 1},    // 12
-                         Move{87, 2.734375f, 1},  // 12 + 23 = 35
-                         Move{40, 0.859375f, 1},  // 35 − 24 = 11
-                         Move{40, 0.0f, 1},       // held at the bottom
-                         Move{88, 6.875f, 0},     // outside 40 … 87: absolute, 88 / 128 × 10
-                         Move{65, 5.078125f, 0}}) // 65 / 128 × 10, no longer a step
-    {
-        SCOPED_TRACE(static_cast<int>(m.value));
-        ASSERT_EQ(noErr, host.Midi(0xB0, 20, m.value));
-        EXPECT_EQ(m.speed, host.Get(kTovaParam_TapeSpeed));
-        EXPECT_EQ(m.incremental, probe.Incremental(20).load());
+        SCOPED_TRACE(static_cast<int>(value));
+        ASSERT_EQ(noErr, host.Midi(0xB0, 20, value));
+        EXPECT_EQ(speed, host.Get(kTovaParam_TapeSpeed));
+        EXPECT_EQ(incremental, probe.Incremental(20).load());
     }
     CTova::SetLearnDefaults();
 }

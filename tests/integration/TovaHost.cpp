@@ -50,14 +50,6 @@ void TovaHost::SetInput(Stereo input)
                 sizeof callback);
 }
 
-TovaHost::Stereo TovaHost::Ramp(std::size_t frames)
-{
-    Stereo ramp{std::vector<float>(frames), std::vector<float>(frames)};
-    for (std::size_t i = 0; i < frames; ++i)
-        ramp.left[i] = ramp.right[i] = static_cast<float>(i) / static_cast<float>(frames);
-    return ramp;
-}
-
 OSStatus TovaHost::Midi(UInt8 status, UInt8 data1, UInt8 data2, UInt32 offset)
 {
     return MusicDeviceMIDIEvent(mUnit, status, data1, data2, offset);

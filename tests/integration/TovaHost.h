@@ -14,16 +14,12 @@ public:
     // The beat advances with the rendered frames while the transport plays.
     struct Clock
     {
-        double beat = 0;
-        double tempo = 120;
-        bool playing = false;
-        bool transportChanged = false; // reported once, then cleared
+        double beat = 0, tempo = 120;
+        bool playing = false, transportChanged = false; // a change is reported once
     };
-
     struct Stereo
     {
-        std::vector<float> left;
-        std::vector<float> right;
+        std::vector<float> left, right;
     };
 
     explicit TovaHost(double sampleRate = 44100.0, UInt32 maxFrames = CTova::kMaxFramesPerSlice);
@@ -47,7 +43,6 @@ public:
     {
         return {std::vector<float>(frames, value), std::vector<float>(frames, value)};
     }
-    static Stereo Ramp(std::size_t frames); // frame i holds i / frames
 
     OSStatus Midi(UInt8 status, UInt8 data1, UInt8 data2, UInt32 offset = 0);
     OSStatus NoteOn(UInt8 key, UInt8 vel = 100, UInt32 at = 0) { return Midi(0x90, key, vel, at); }
