@@ -32,7 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scopeNames.AddString(text.substr(0, text.size() / 2), text.substr(text.size() / 2));
     names.AddDictionary(text.substr(0, 1), scopeNames);
     state.AddDictionary("element-name", names);
-
     const CFType plist = state.GetCFType();
     AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &plist,
                          sizeof(plist));
