@@ -1,167 +1,130 @@
-// The learn tables in the user's preferences, across processes: each run of the probe program
-// is a new process whose first Tova loads them and writes them back when it closes.
+// The learn tables in the user's preferences across processes: the first Tova of a process
+// loads them and writes them back when it closes. Each step runs in a child process.
 
+#include "CTovaProbe.h"
+#include "TovaHost.h"
+
+#include "platform/CFPreferences.h"
 #include "platform/cf/PropertyListFile.h"
 #include "platform/linux/TemporaryConfigHome.h"
+#include "platform/linux/XMLPreferencesBackend.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <functional>
+#include <memory>
 
 namespace
 {
-constexpr int kSlots = 129;
-
-// The probe's output: each line's name and numbers.
-using Output = std::map<std::string, std::vector<int>>;
-
-Output RunProbe(const std::string& arguments)
+// Runs step with the first Tova of a fresh process; true when the step returned true.
+bool InChild(const std::function<bool(TovaHost&)>& step)
 {
-    const std::string command = std::string(TOVA_PREFERENCES_PROBE) + " " + arguments;
-    Output output;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe) != nullptr)
+    const pid_t pid = ::fork();
+    if (pid == 0)
     {
-        std::istringstream in(line);
-        std::string name;
-        in >> name;
-        std::vector<int> values;
-        for (int v = 0; in >> v;)
-            values.push_back(v);
-        output[name] = values;
+        CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
+        auto host = std::make_unique<TovaHost>();
+        const bool ok = step(*host);
+        host.reset(); // closing the first instance writes the tables
+        std::_Exit(ok ? 0 : 1);
     }
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-    return output;
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
-std::vector<int> Defaults(int value)
+// Whether entry(i) == expected(i) for every learn slot.
+template <typename Entry, typename Expected> bool Holds(Entry entry, Expected expected)
 {
-    return std::vector<int>(kSlots, value);
+    for (int i = 0; i < CTova::kLearnSlots; ++i)
+        if (entry(i).load() != expected(i)) return false;
+    return true;
 }
 
-std::vector<int> DefaultNotes()
+int DefaultNote(int i)
 {
-    std::vector<int> notes = Defaults(-1);
-    notes[48] = 4; // "Recording"
-    notes[49] = 5; // "Erasing"
-    notes[50] = 7; // "Copying"
-    return notes;
+    return i == 48 ? 4 : i == 49 ? 5 : i == 50 ? 7 : -1; // "Recording", "Erasing", "Copying"
 }
 
-class Preferences : public ::testing::Test
+// What the preferences file holds.
+CFDictionaryStorage Stored(const std::string& file)
 {
-protected:
-    std::string File() const { return home.Path() + "/com.kelp.au.tova.plist"; }
-
-    void Store(const CFDictionaryStorage& values)
-    {
-        std::string error;
-        ASSERT_TRUE(PropertyListFile::Write(File(), CFType::Dictionary(values),
-                                            PropertyListFormat::XML, error))
-            << error;
-    }
-
-    TemporaryConfigHome home;
-};
+    CFType stored;
+    std::string error;
+    EXPECT_TRUE(PropertyListFile::Read(file, stored, error)) << error;
+    return stored.GetKind() == CFType::Kind::Dictionary ? stored.AsDictionary()
+                                                        : CFDictionaryStorage{};
+}
 } // namespace
 
-TEST_F(Preferences, AFreshUserHasTheDefaultNoteBindingsAndTheyAreWrittenBack)
+TEST(Preferences, DefaultsAreWrittenBackAndALearnedBindingHoldsInTheNextProcess)
 {
-    const Output output = RunProbe("print");
-    EXPECT_EQ(output.at("cc"), Defaults(-1));
-    EXPECT_EQ(output.at("inc"), Defaults(1));
-    EXPECT_EQ(output.at("notes"), DefaultNotes());
-    EXPECT_EQ(output.at("haptic"), std::vector<int>{0});
-
-    CFType stored;
-    std::string error;
-    ASSERT_TRUE(PropertyListFile::Read(File(), stored, error)) << error;
-    const CFDictionaryStorage& values = stored.AsDictionary();
-    ASSERT_EQ(values.at("Midi Learn Notes").AsArray().size(), 129u);
-    EXPECT_EQ(values.at("Midi Learn Notes").AsArray()[49], CFType::SInt64(5));
-    EXPECT_EQ(values.at("Midi Learn Inc").AsArray()[0], CFType::Boolean(true));
-    EXPECT_EQ(values.at("Haptic"), CFType::Boolean(false));
+    const TemporaryConfigHome home;
+    EXPECT_TRUE(InChild(
+        [](TovaHost& host)
+        {
+            const bool defaults = Holds(CTovaProbe::LearnedCC, [](int) { return -1; }) &&
+                                  Holds(CTovaProbe::Incremental, [](int) { return 1; }) &&
+                                  Holds(CTovaProbe::LearnedNote, DefaultNote) &&
+                                  CTovaProbe(host.Tova()).Haptic() == 0;
+            const SInt32 parameter = 9;
+            AudioUnitSetProperty(host.Unit(), kTovaProperty_MIDILearn, kAudioUnitScope_Global, 0,
+                                 &parameter, sizeof parameter);
+            host.Midi(0xB0, 7, 64); // controller 7 learns parameter 9
+            return defaults;
+        }));
+    const CFDictionaryStorage stored = Stored(home.Path() + "/com.kelp.au.tova.plist");
+    ASSERT_EQ(stored.count("Midi Learn Notes"), 1u);
+    EXPECT_EQ(stored.at("Midi Learn Notes").AsArray().size(), 129u);
+    EXPECT_EQ(stored.at("Midi Learn Inc").AsArray().at(0), CFType::Boolean(true));
+    EXPECT_EQ(stored.at("Haptic"), CFType::Boolean(false));
+    EXPECT_TRUE(InChild(
+        [](TovaHost&)
+        {
+            return Holds(CTovaProbe::LearnedCC, [](int i) { return i == 7 ? 9 : -1; }) &&
+                   Holds(CTovaProbe::LearnedNote, DefaultNote);
+        }));
 }
 
-TEST_F(Preferences, BindingsLearnedInOneProcessHoldInTheNext)
+TEST(Preferences, ShortLongAndWrongKindsOfValuesAndATruncatedFile)
 {
-    RunProbe("learn 7 9");
-    const Output output = RunProbe("print");
-    std::vector<int> cc = Defaults(-1);
-    cc[7] = 9;
-    EXPECT_EQ(output.at("cc"), cc);
-    EXPECT_EQ(output.at("notes"), DefaultNotes());
-}
-
-TEST_F(Preferences, AStoredArrayOfTenEntriesSetsTenControllers)
-{
+    const TemporaryConfigHome home;
+    const std::string file = home.Path() + "/com.kelp.au.tova.plist";
     CFArrayStorage cc;
-    for (int i = 0; i < 10; ++i)
+    for (std::int16_t i = 0; i < 10; ++i)
         cc.push_back(CFType::SInt16(static_cast<std::int16_t>(20 + i)));
-    Store({{"Midi Learn", CFType::Array(cc)}, {"Haptic", CFType::Boolean(true)}});
-    const Output output = RunProbe("print");
-    std::vector<int> expected = Defaults(-1);
-    for (int i = 0; i < 10; ++i)
-        expected[i] = 20 + i;
-    EXPECT_EQ(output.at("cc"), expected);
-    EXPECT_EQ(output.at("haptic"), std::vector<int>{1});
-}
-
-TEST_F(Preferences, LongArraysAreCutAndValuesOfTheWrongKindCountAsMissing)
-{
-    CFArrayStorage longNotes(300, CFType::SInt32(3));
-    CFArrayStorage mixedInc = {CFType::Boolean(false), CFType::String("no"), CFType::SInt32(0)};
-    Store({{"Midi Learn", CFType::String("everything")},
-           {"Midi Learn Inc", CFType::Array(mixedInc)},
-           {"Midi Learn Notes", CFType::Array(longNotes)},
-           {"Haptic", CFType::SInt32(1)}});
-    const Output output = RunProbe("print");
-    EXPECT_EQ(output.at("cc"), Defaults(-1));
-    std::vector<int> inc = Defaults(1);
-    inc[0] = 0; // false
-    inc[2] = 0; // the number 0; the text between counts as missing
-    EXPECT_EQ(output.at("inc"), inc);
-    EXPECT_EQ(output.at("notes"), Defaults(3));
-    EXPECT_EQ(output.at("haptic"), std::vector<int>{0}) << "a number is not a boolean";
-}
-
-TEST_F(Preferences, ATruncatedFileCountsAsNoneAndIsReplacedWhole)
-{
-    RunProbe("learn 3 2");
-    std::string bytes;
-    {
-        std::ifstream in(File(), std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    ASSERT_GT(bytes.size(), 100u);
-    std::ofstream(File(), std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
-    const Output output = RunProbe("print");
-    EXPECT_EQ(output.at("cc"), Defaults(-1));
-    EXPECT_EQ(output.at("notes"), DefaultNotes());
-    CFType stored;
+    const CFArrayStorage inc = {CFType::Boolean(false), CFType::String("no"), CFType::SInt32(0)};
     std::string error;
-    EXPECT_TRUE(PropertyListFile::Read(File(), stored, error)) << error;
-}
+    ASSERT_TRUE(PropertyListFile::Write(
+        file,
+        CFType::Dictionary(
+            {{"Midi Learn", CFType::Array(cc)},
+             {"Midi Learn Inc", CFType::Array(inc)},
+             {"Midi Learn Notes", CFType::Array(CFArrayStorage(300, CFType::SInt32(3)))},
+             {"Haptic", CFType::SInt32(1)}}),
+        PropertyListFormat::XML, error))
+        << error;
+    // Ten entries set ten controllers; 300 are cut to 129; text counts as missing, and so does
+    // a number where a boolean belongs.
+    EXPECT_TRUE(InChild(
+        [](TovaHost& host)
+        {
+            return Holds(CTovaProbe::LearnedCC, [](int i) { return i < 10 ? 20 + i : -1; }) &&
+                   Holds(CTovaProbe::Incremental, [](int i) { return i == 0 || i == 2 ? 0 : 1; }) &&
+                   Holds(CTovaProbe::LearnedNote, [](int) { return 3; }) &&
+                   CTovaProbe(host.Tova()).Haptic() == 0;
+        }));
 
-TEST_F(Preferences, ASecondInstanceNeitherLoadsNorSavesButSharesTheTablesAndReadsHaptic)
-{
-    const Output output = RunProbe("second");
-    std::vector<int> cc = Defaults(-1);
-    cc[5] = 9; // learned through the second; controller 1 → 2 came after the loading
-    EXPECT_EQ(output.at("cc"), cc);
-    EXPECT_EQ(output.at("haptic"), std::vector<int>{1});
-    EXPECT_EQ(output.at("first-haptic"), std::vector<int>{0});
-    EXPECT_EQ(output.at("stored-after-second"), std::vector<int>{-1}) << "not saved by it";
-    // The first saved the shared tables when it closed, over what was stored meanwhile.
-    const Output next = RunProbe("print");
-    EXPECT_EQ(next.at("cc"), cc);
-    EXPECT_EQ(next.at("haptic"), std::vector<int>{0}) << "the first's own value";
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
+    EXPECT_TRUE(InChild(
+        [](TovaHost&)
+        {
+            return Holds(CTovaProbe::LearnedCC, [](int) { return -1; }) &&
+                   Holds(CTovaProbe::LearnedNote, DefaultNote);
+        }));
+    EXPECT_EQ(Stored(file).count("Midi Learn"), 1u) << "replaced whole";
 }

@@ -17,27 +17,24 @@ OSStatus RestoreState(const TovaHost& host, const CFType& state)
                                 0, &state, sizeof state);
 }
 
-CFType WithDictionary(CFType state, const char* key,
-                      const std::function<void(CACFDictionary&)>& edit)
+CFType WithDictionary(CFType state, const char* key, const Edit& edit)
 {
-    CFDictionaryStorage& top = state.AsDictionary();
-    CACFDictionary inner(top.at(key));
+    CACFDictionary inner(state.AsDictionary().at(key));
     edit(inner);
-    top[key] = inner.GetCFType();
+    state.AsDictionary()[key] = inner.GetCFType();
     return state;
 }
 
-CFType WithEntry(CFType state, const char* key, std::size_t i,
-                 const std::function<void(CACFDictionary&)>& edit)
+CFType WithEntry(CFType state, const char* key, std::size_t i, const Edit& edit)
 {
     return WithDictionary(std::move(state), key,
                           [&](CACFDictionary& inner)
                           {
-                              CFArrayStorage& items =
-                                  inner.GetCFType().AsDictionary().at("data").AsArray();
-                              CACFDictionary entry(items.at(i));
+                              CFType& item =
+                                  inner.GetCFType().AsDictionary().at("data").AsArray().at(i);
+                              CACFDictionary entry(item);
                               edit(entry);
-                              items[i] = entry.GetCFType();
+                              item = entry.GetCFType();
                           });
 }
 
@@ -46,9 +43,8 @@ CFType WithParameter(CFType state, AudioUnitParameterID id, float value)
     // One record of scope 0, element 0: a 12-byte header, then 8 bytes per (id, value).
     CFDataStorage blob = state.AsDictionary().at("data").AsData();
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-    const std::size_t at = 12 + 8 * std::size_t{id} + 4;
     for (int b = 0; b < 4; ++b)
-        blob[at + b] = static_cast<std::uint8_t>(bits >> (24 - 8 * b));
+        blob[12 + 8 * std::size_t{id} + 4 + b] = static_cast<std::uint8_t>(bits >> (24 - 8 * b));
     state.AsDictionary()["data"] = CFType::Data(std::move(blob));
     return state;
 }
