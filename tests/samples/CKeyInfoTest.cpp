@@ -8,262 +8,104 @@
 #include <limits>
 #include <memory>
 
-namespace
+TEST(CKeyInfo, StopSkipAndEndRules)
 {
-constexpr float kUntouched = 777.0f;
-constexpr double kRate = 44100.0;
-
-struct KeyFixture
-{
-    std::unique_ptr<CSampleFactory> factory = std::make_unique<CSampleFactory>(100000, 8);
-    std::array<float, 64> left{};
-    std::array<float, 64> right{};
-
-    KeyFixture()
+    auto factory = std::make_unique<CSampleFactory>(100000, 8);
+    std::array<CKeyInfo, 4> keys;
+    for (int k = 0; k < 4; ++k) // ramps of 10 frames (key 3: 1000) the keys alone hold
     {
-        left.fill(kUntouched);
-        right.fill(kUntouched);
-    }
-
-    // A sample the key alone holds: the factory's first reference moves to the key.
-    CSample* Give(CKeyInfo& key, int frames, double tempo = 120.0)
-    {
-        CSample* s = StoreRamp(*factory, frames);
-        s->SetTempo(tempo);
-        key.SetSample(s);
+        CSample* s = StoreRamp(*factory, k == 3 ? 1000 : 10);
+        s->SetTempo(k == 0 ? -1.0 : 120.0);
+        s->SetPlayAll(k == 1);
+        keys[k].SetSample(s);
         s->Release();
-        return s;
+        keys[k].StartPlaying();
     }
-};
-} // namespace
+    keys[0].SkipSamples(5);
+    keys[0].SetShouldStop(false); // no tempo: stops at once, on any stop request
+    EXPECT_FALSE(keys[0].IsPlaying() || keys[0].ShouldStop());
+    EXPECT_EQ(keys[0].Skip(), 0);
+    keys[1].SetShouldStop(true); // play-all ignores stop requests
+    EXPECT_TRUE(keys[1].IsPlaying() && !keys[1].ShouldStop());
 
-TEST(CKeyInfo, StartAndStopRequests)
-{
-    KeyFixture t;
-    {
-        SCOPED_TRACE("without a sample the key cannot start, and the pending start is cleared");
-        CKeyInfo key;
-        key.SetShouldStart(true);
-        EXPECT_FALSE(key.StartPlaying());
-        EXPECT_FALSE(key.ShouldStart());
-        key.SetShouldStop(true);
-        EXPECT_FALSE(key.ShouldStop());
-        EXPECT_FALSE(key.Play(t.left.data(), t.right.data(), 16, 1.0, kRate));
-        EXPECT_EQ(t.left[0], kUntouched);
-    }
-    {
-        SCOPED_TRACE("a start request clears a stop request");
-        CKeyInfo key;
-        t.Give(key, 10);
-        key.SetShouldStop(true);
-        EXPECT_TRUE(key.ShouldStop());
-        key.SetShouldStart(true);
-        EXPECT_FALSE(key.ShouldStop());
-        key.SetShouldStop(true);
-        EXPECT_FALSE(key.ShouldStart());
-        EXPECT_TRUE(key.StartPlaying());
-        EXPECT_EQ(key.Position(), -1.0);
-        EXPECT_TRUE(key.StopPlaying());
-        EXPECT_FALSE(key.IsPlaying());
-        EXPECT_FALSE(key.ShouldStop());
-        EXPECT_NE(key.Sample(), nullptr);
-    }
-    {
-        SCOPED_TRACE("a play-all sample ignores stop requests");
-        CKeyInfo key;
-        t.Give(key, 10)->SetPlayAll(true);
-        key.SetShouldStart(true);
-        key.StartPlaying();
-        key.SetShouldStart(true);
-        key.SetShouldStop(true);
-        EXPECT_TRUE(key.IsPlaying());
-        EXPECT_TRUE(key.ShouldStart());
-        EXPECT_FALSE(key.ShouldStop());
-    }
-    {
-        SCOPED_TRACE("a sample made without tempo stops at once, also on SetShouldStop(false)");
-        for (bool request : {true, false})
-        {
-            CKeyInfo key;
-            t.Give(key, 10, -1.0);
-            key.StartPlaying();
-            key.SkipSamples(5);
-            key.SetShouldStop(request);
-            EXPECT_FALSE(key.IsPlaying());
-            EXPECT_FALSE(key.ShouldStop());
-            EXPECT_EQ(key.Skip(), 0);
-        }
-    }
-}
-
-TEST(CKeyInfo, PlayRendersInChunksAndEnds)
-{
-    KeyFixture t;
-    CKeyInfo key;
-    t.Give(key, 10);
-    key.StartPlaying();
-    // 10 frames fill chunk 0 up to frame 9; the end zeroes 10 ... 15 of that chunk and no
-    // further chunk is rendered.
-    EXPECT_FALSE(key.Play(t.left.data(), t.right.data(), 64, 1.0, kRate));
+    std::array<float, 64> left, right;
+    left.fill(7.0f);
+    // 10 frames end in the first 16-frame chunk: zeros to its end, no further chunk rendered.
+    EXPECT_FALSE(keys[2].Play(left.data(), right.data(), 64, 1.0, 44100.0));
     for (int i = 0; i < 64; ++i)
-    {
-        SCOPED_TRACE(i);
-        const float expected = i < 10 ? static_cast<float>(i) : i < 16 ? 0.0f : kUntouched;
-        EXPECT_EQ(t.left[i], expected);
-    }
-    EXPECT_FALSE(key.IsPlaying());
-    EXPECT_EQ(key.Position(), -1.0);
-    {
-        SCOPED_TRACE("a pending start keeps the key active");
-        key.SetShouldStart(true);
-        EXPECT_TRUE(key.Play(t.left.data(), t.right.data(), 16, 1.0, kRate));
-    }
-    {
-        SCOPED_TRACE("looping carries across chunks");
-        key.SetLooping(true);
-        key.StartPlaying();
-        EXPECT_TRUE(key.Play(t.left.data(), t.right.data(), 25, 1.0, kRate));
-        // Frame 24 is sample frame 24 mod 10 = 4; the next position is 25 mod 10 = 5.
-        EXPECT_EQ(t.left[24], 4.0f);
-        EXPECT_EQ(key.Position(), 5.0);
-    }
-}
+        EXPECT_EQ(left[i], i < 10 ? static_cast<float>(i) : i < 16 ? 0.0f : 7.0f) << i;
+    EXPECT_FALSE(keys[2].IsPlaying());
+    keys[2].SetLooping(true); // looping carries across chunks: frame 24 reads 24 mod 10
+    keys[2].StartPlaying();
+    EXPECT_TRUE(keys[2].Play(left.data(), right.data(), 25, 1.0, 44100.0));
+    EXPECT_EQ(left[24], 4.0f);
+    EXPECT_EQ(keys[2].Position(), keys[2].Sample()->Start() + 5.0);
 
-TEST(CKeyInfo, SkipAdvancesBeforeRendering)
-{
-    KeyFixture t;
-    CKeyInfo key;
-    CSample* s = t.Give(key, 1000);
-    {
-        SCOPED_TRACE("a skip of 100 at rate 1 starts 100 frames in");
-        key.StartPlaying();
-        key.SkipSamples(60);
-        key.SkipSamples(40);
-        EXPECT_TRUE(key.Play(t.left.data(), t.right.data(), 4, 1.0, kRate));
-        EXPECT_EQ(t.left[0], 100.0f);
-        EXPECT_EQ(t.left[3], 103.0f);
-        EXPECT_EQ(key.Skip(), 0);
-    }
-    {
-        SCOPED_TRACE("a skip is dropped while the key is not playing");
-        key.StopPlaying();
-        key.SkipSamples(100);
-        EXPECT_FALSE(key.Play(t.left.data(), t.right.data(), 1, 1.0, kRate));
-        EXPECT_EQ(t.left[0], 100.0f); // the stopped key rendered nothing
-        EXPECT_EQ(key.Skip(), 0);
-    }
-    {
-        SCOPED_TRACE("a skip past the end of a non-looping sample ends it");
-        key.StartPlaying();
-        key.SkipSamples(1000);
-        EXPECT_FALSE(key.Play(t.left.data(), t.right.data(), 4, 1.0, kRate));
-        EXPECT_FALSE(key.IsPlaying());
-    }
-    {
-        SCOPED_TRACE("a 44100 Hz sample at 48000 Hz: 1000 output frames are 918.75 frames");
-        s->SetSampleRate(44100.0);
-        key.StartPlaying();
-        key.SkipSamples(1000);
-        key.Play(t.left.data(), t.right.data(), 1, 1.0, 48000.0);
-        EXPECT_NEAR(t.left[0], 918.75f, 1e-4f);
-    }
-    {
-        SCOPED_TRACE("the skip count saturates instead of overflowing");
-        key.SkipSamples(std::numeric_limits<int>::max());
-        key.SkipSamples(std::numeric_limits<int>::max());
-        EXPECT_EQ(key.Skip(), std::numeric_limits<int32_t>::max());
-    }
-}
-
-TEST(CKeyInfo, SampleExchangeAndReferences)
-{
-    KeyFixture t;
-    CSample* s = StoreRamp(*t.factory, 10);
-    s->SetTempo(120.0);
-    {
-        CKeyInfo a;
-        a.SetSample(s);
-        EXPECT_EQ(s->RefCount(), 2);
-        a.SetPitchShift(2.0);
-        a.SetSpeed(0.5);
-        a.SetErasePending(true);
-        {
-            SCOPED_TRACE("setting the same sample keeps pitch and speed, clears the erase");
-            a.SetSample(s);
-            EXPECT_EQ(s->RefCount(), 2);
-            EXPECT_EQ(a.PitchShift(), 2.0);
-            EXPECT_EQ(a.Speed(), 0.5);
-            EXPECT_FALSE(a.ErasePending());
-        }
-        {
-            SCOPED_TRACE("assignment copies the sample and settings, not the play state");
-            a.SetAutomatic(true);
-            a.SetLooping(true);
-            a.SetLegatoShift(1.5);
-            a.SetGain(0.25f);
-            a.SkipSamples(7);
-            a.SetShouldStart(true);
-            a.StartPlaying();
-            a.SetShouldStart(true);
-            CKeyInfo b;
-            b = a;
-            EXPECT_EQ(s->RefCount(), 3);
-            EXPECT_EQ(b.Sample(), s);
-            EXPECT_EQ(b.PitchShift(), 2.0);
-            EXPECT_TRUE(b.Automatic() && b.Looping());
-            EXPECT_EQ(b.Skip(), 7);
-            EXPECT_EQ(b.LegatoShift(), 1.0);
-            EXPECT_EQ(b.Gain(), 1.0f);
-            EXPECT_FALSE(b.IsPlaying() || b.ShouldStart());
-            const CKeyInfo& same = b;
-            b = same;
-            EXPECT_EQ(s->RefCount(), 3);
-            EXPECT_EQ(b.Sample(), s);
-        }
-        EXPECT_EQ(s->RefCount(), 2); // b's destructor released its reference
-        {
-            SCOPED_TRACE("another sample: the old one is released, playback stops");
-            CSample* other = StoreRamp(*t.factory, 5);
-            a.SetSample(other);
-            other->Release();
-            EXPECT_EQ(s->RefCount(), 1);
-            EXPECT_EQ(other->RefCount(), 1);
-            EXPECT_FALSE(a.IsPlaying());
-            EXPECT_EQ(a.PitchShift(), 1.0);
-            EXPECT_EQ(a.Speed(), 1.0);
-            EXPECT_EQ(a.Skip(), 0);
-        }
-    }
-    {
-        SCOPED_TRACE("Reset drops the sample without releasing it");
-        CKeyInfo c;
-        c.SetSample(s);
-        c.SetPitchShift(3.0);
-        c.SetAutomatic(true);
-        c.SetGain(0.5f);
-        c.Reset();
-        EXPECT_EQ(c.Sample(), nullptr);
-        EXPECT_EQ(s->RefCount(), 2);
-        EXPECT_EQ(c.PitchShift(), 1.0);
-        EXPECT_FALSE(c.Automatic());
-        EXPECT_EQ(c.Gain(), 0.5f);
-        s->Release();
-    }
-    EXPECT_EQ(s->RefCount(), 1);
-}
-
-TEST(CKeyInfo, ErasePendingCompletesOnPlay)
-{
-    KeyFixture t;
-    CKeyInfo key;
-    CSample* s = t.Give(key, 10);
+    CKeyInfo& key = keys[3]; // 1000 frames
+    key.SkipSamples(60);
+    key.SkipSamples(40);
+    key.Play(left.data(), right.data(), 4, 1.0, 44100.0);
+    EXPECT_EQ(left[0], 100.0f); // 100 frames in
+    EXPECT_EQ(key.Skip(), 0);
+    key.StopPlaying();
+    key.SkipSamples(100); // dropped while the key is not playing
+    EXPECT_FALSE(key.Play(left.data(), right.data(), 1, 1.0, 44100.0));
+    EXPECT_EQ(key.Skip(), 0);
+    key.Sample()->SetSampleRate(44100.0); // at 48000 Hz 1000 frames advance 918.75
     key.StartPlaying();
-    key.SetErasePending(true);
-    EXPECT_FALSE(key.Play(t.left.data(), t.right.data(), 16, 1.0, kRate));
-    EXPECT_EQ(key.Sample(), nullptr);
-    EXPECT_FALSE(key.ErasePending());
-    EXPECT_FALSE(key.IsPlaying());
-    EXPECT_FALSE(s->IsUsed()); // the key held the last reference
-    EXPECT_EQ(t.factory->Fill(), 0);
-    EXPECT_EQ(t.left[0], kUntouched);
+    key.SkipSamples(1000);
+    key.Play(left.data(), right.data(), 1, 1.0, 48000.0);
+    EXPECT_NEAR(left[0], 918.75f, 1e-4f);
+    key.SkipSamples(std::numeric_limits<int>::max());
+    key.SkipSamples(std::numeric_limits<int>::max());
+    EXPECT_EQ(key.Skip(), std::numeric_limits<int32_t>::max()); // saturates
+}
+
+TEST(CKeyInfo, ReferenceCountsThroughAssignmentExchangeResetAndErase)
+{
+    auto factory = std::make_unique<CSampleFactory>(1000, 8);
+    CSample* s = StoreRamp(*factory, 10);
+    s->SetTempo(120.0);
+    auto a = std::make_unique<CKeyInfo>();
+    a->SetSample(s);
+    a->SetPitchShift(2.0);
+    a->SetLegatoShift(1.5);
+    a->SkipSamples(7);
+    a->StartPlaying();
+    a->SetSample(s); // the same sample again: nothing changes
+    EXPECT_EQ(s->RefCount(), 2);
+    EXPECT_EQ(a->PitchShift(), 2.0);
+    {
+        CKeyInfo b;
+        b = *a; // the sample and settings, not the play state
+        b = static_cast<const CKeyInfo&>(b);
+        EXPECT_EQ(s->RefCount(), 3);
+        EXPECT_EQ(b.Sample(), s);
+        EXPECT_EQ(b.PitchShift() + b.Skip() + b.LegatoShift(), 2.0 + 7 + 1.0);
+        EXPECT_FALSE(b.IsPlaying());
+    }
+    EXPECT_EQ(s->RefCount(), 2);
+    CSample* other = StoreRamp(*factory, 5);
+    a->SetSample(other); // the old one is released, playback stops, settings reset
+    other->Release();
+    EXPECT_EQ(s->RefCount(), 1);
+    EXPECT_FALSE(a->IsPlaying());
+    EXPECT_EQ(a->PitchShift(), 1.0);
+    a.reset();
+    EXPECT_FALSE(other->IsUsed());
+    CKeyInfo c;
+    c.SetSample(s);
+    c.Reset(); // drops the sample without releasing it
+    EXPECT_EQ(c.Sample(), nullptr);
+    EXPECT_EQ(s->RefCount(), 2);
+    s->Release();
+    c.SetSample(s);
+    s->Release();
+    c.StartPlaying();
+    c.SetErasePending(true); // the next Play lets go of the last reference
+    std::array<float, 16> left{}, right{};
+    EXPECT_FALSE(c.Play(left.data(), right.data(), 16, 1.0, 44100.0));
+    EXPECT_EQ(c.Sample(), nullptr);
+    EXPECT_FALSE(c.ErasePending());
+    EXPECT_EQ(factory->Fill(), 0);
 }

@@ -2,16 +2,16 @@
 
 #include "samples/CSampleFactory.h"
 
+#include <algorithm>
+#include <numeric>
 #include <vector>
 
-// Stores a new sample with the given left frames and their negation on the right, so every
-// rendered value shows which pool frames it came from.
+// A new sample of the given left frames and their negation on the right.
 inline CSample* StoreFrames(CSampleFactory& factory, const std::vector<float>& left)
 {
-    CSample* sample = factory.NewSample();
     std::vector<float> right(left.size());
-    for (size_t i = 0; i < left.size(); ++i)
-        right[i] = -left[i];
+    std::transform(left.begin(), left.end(), right.begin(), [](float v) { return -v; });
+    CSample* sample = factory.NewSample();
     if (sample != nullptr) sample->Record(left.data(), right.data(), static_cast<int>(left.size()));
     return sample;
 }
@@ -20,7 +20,6 @@ inline CSample* StoreFrames(CSampleFactory& factory, const std::vector<float>& l
 inline CSample* StoreRamp(CSampleFactory& factory, int frames, float first = 0.0f)
 {
     std::vector<float> left(static_cast<size_t>(frames));
-    for (int i = 0; i < frames; ++i)
-        left[i] = first + static_cast<float>(i);
+    std::iota(left.begin(), left.end(), first);
     return StoreFrames(factory, left);
 }
