@@ -1,8 +1,9 @@
 // The parameter-listener service: delivery in posting order, senders skipped, registrations
-// changed while called, and posting from several threads at once.
+// changed while called, overflow, and posting from several threads at once.
 
 #include "params/frame/AUEffectBase.h"
 #include "params/frame/ComponentEntryPoint.h"
+#include "platform/AUParameterListenerService.h"
 #include "platform/AudioUnitUtilities.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,19 @@ TEST_F(Listening, RemovedWhileCalledOrDisposedWhileQueuedHearNothing)
     mListener = nullptr;
     EXPECT_EQ(1u, AUListenerDispatchPending());
     EXPECT_TRUE(mLog.empty());
+}
+
+TEST_F(Listening, AFullQueueDropsTheNewestAndCounts)
+{
+    Follow(0, &mEditor);
+    const UInt64 droppedBefore = AUListenerDroppedNotifications();
+    const UInt32 capacity = AUParameterListenerService::kQueueCapacity;
+    for (UInt32 i = 0; i < capacity + 10; ++i)
+        ASSERT_EQ(noErr, Set(0, static_cast<Float32>(i % 10)));
+    EXPECT_EQ(10u, AUListenerDroppedNotifications() - droppedBefore);
+    EXPECT_EQ(capacity, AUListenerDispatchPending());
+    ASSERT_EQ(capacity, mLog.size());
+    EXPECT_EQ(5.0f, std::get<2>(mLog.back())); // post 4095: 4095 mod 10 = 5
 }
 
 TEST_F(Listening, PostingFromSeveralThreadsAtOnce)
