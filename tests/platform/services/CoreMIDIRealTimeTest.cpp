@@ -17,7 +17,7 @@ namespace
 struct Endpoints
 {
     MIDIBackendGuard guard;
-    std::shared_ptr<TestMIDIBackend::Log> log = TestMIDIBackend::Install();
+    std::shared_ptr<TestMIDIBackend::Rings> rings = TestMIDIBackend::Install();
     MIDIClientRef client = 0;
     MIDIEndpointRef source = 0;
     MIDIPacketRing* tap = nullptr;
@@ -62,7 +62,7 @@ TEST(CoreMIDIRealTime, ReceivedIsSafeAgainstConcurrentDrains)
 {
     constexpr std::uint32_t kMessages = 20000;
     Endpoints endpoints;
-    MIDIPacketRing* backendRing = endpoints.log->rings.at(endpoints.source);
+    MIDIPacketRing* backendRing = endpoints.rings->at(endpoints.source);
     std::atomic<bool> sent{false};
     std::thread producer(
         [&]
