@@ -1,3 +1,7 @@
+// Sample playback, the pool, its live ring and its preset state: hand-computed frames, the
+// optimised playback against its frame-by-frame reference, and states a restore refuses.
+#include "dsp/reference/BitExact.h"
+#include "platform/cf/CACFDictionary.h"
 #include "samples/CSampleFactory.h"
 
 #include "SampleTestUtil.h"
@@ -9,7 +13,9 @@
 #include <limits>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -128,44 +134,17 @@ TEST(CSamplePlay, SampleMadeAtAnotherRate)
     EXPECT_EQ(sample->Play(1999.0, left.data(), right.data(), 2, 1.0, true, 48000.0), -1.0);
 }
 
-TEST(CSamplePlay, NoArgumentReadsOutsideTheSample)
+TEST(CSamplePlay, EmptyForeignNullAndReleasedSamplesPlayNothing)
 {
-    // 7 frames of ones between runs of 1000 (ASan guards the pool's ends).
-    auto factory = std::make_unique<CSampleFactory>(16, 4);
-    StoreFrames(*factory, std::vector<float>(5, 1000.0f));
-    CSample* sample = StoreFrames(*factory, std::vector<float>(7, 1.0f));
-    StoreFrames(*factory, std::vector<float>(4, 1000.0f));
-    const double positions[] = {-1.0, 0.0,  4.99, 5.0,   std::nextafter(5.0, 6.0),
-                                11.5, 12.0, 15.9, 1e300, -1e300,
-                                kNaN, kInf, -kInf};
-    const double rates[] = {0.0, 1e-9, -2e-15, 0.37,  -0.37,  1.0,  -1.0, 6.5,  -6.5,
-                            7.0, -7.0, 40.3,   1e300, -1e300, kNaN, kInf, -kInf};
-    std::mt19937 random(1234);
-    double position = -1.0;
-    std::array<float, 16> left, right;
-    for (int round = 0; round < 20000; ++round)
-    {
-        left.fill(kUntouched);
-        right.fill(-kUntouched);
-        if (random() % 4 == 0) position = positions[random() % std::size(positions)];
-        const double rate = rates[random() % std::size(rates)];
-        const bool looping = random() % 2 == 0;
-        const bool skip = random() % 7 == 0; // a skip leaves a position outside as it is
-        position = skip ? factory->SkipSamples(sample, position, random() % 100, rate, looping)
-                        : factory->GetSamples(sample, position, left.data(), right.data(),
-                                              static_cast<int>(random() % 19) - 2, rate, looping);
-        ASSERT_TRUE(skip || position == -1.0 || (position >= 5.0 && position < 12.0)) << position;
-        for (int i = 0; i < 16; ++i)
-            ASSERT_TRUE(left[i] == -right[i] &&
-                        (left[i] == kUntouched || left[i] == 1.0f || left[i] == 0.0f))
-                << "round " << round << " frame " << i << ": " << left[i];
-    }
-    // Empty, foreign, null and released samples play nothing.
+    FourFrames t;
+    t.left.fill(kUntouched);
     auto other = std::make_unique<CSampleFactory>(100, 2);
-    for (CSample* s : {factory->NewSample(), StoreRamp(*other, 50), static_cast<CSample*>(nullptr)})
-        EXPECT_EQ(factory->GetSamples(s, 0.0, left.data(), right.data(), 4, 1.0, true), -1.0);
-    sample->Release();
-    EXPECT_EQ(factory->SkipSamples(sample, 0.0, 4, 1.0, true), -1.0);
+    for (CSample* s :
+         {t.factory->NewSample(), StoreRamp(*other, 50), static_cast<CSample*>(nullptr)})
+        EXPECT_EQ(t.factory->GetSamples(s, 0.0, t.left.data(), t.right.data(), 4, 1.0, true), -1.0);
+    t.sample->Release();
+    EXPECT_EQ(t.factory->SkipSamples(t.sample, 0.0, 4, 1.0, true), -1.0);
+    EXPECT_EQ(t.left[0], kUntouched);
 }
 
 TEST(CSampleFactory, CompactionSlotReuseAndRecordingPastTheCapacity)
@@ -253,4 +232,216 @@ TEST(CSampleFactory, CopyLiveBufferStopsAtTheCapacityAndBadArgumentsChangeNothin
     f->CopyLiveBuffer(nullptr);
     EXPECT_EQ(f->SetSamples(f->GetSample(3), f->Left(), f->Left(), 2), 0); // a free slot
     EXPECT_EQ(std::make_unique<CSampleFactory>(-5, -1)->NewSample(), nullptr);
+}
+
+namespace reference
+{
+// Forward playback (a positive finite rate into buffers) as it stood before it was restructured
+// for speed: every frame read and the position stepped on before the next.  Everything else, and
+// where a render starts, is left to the factory.  Do not optimise.
+double GetSamples(CSampleFactory& factory, CSample* sample, double position, float* left,
+                  float* right, int frames, double rate, bool looping)
+{
+    if (!(rate > 0.0 && std::isfinite(rate) && left != nullptr && right != nullptr))
+        return factory.GetSamples(sample, position, left, right, frames, rate, looping);
+    position = factory.GetSamples(sample, position, left, right, 0, rate, looping);
+    if (position < 0.0) return -1.0;
+    const float* const L = factory.Left();
+    const float* const R = factory.Right();
+    const int32_t last = sample->Last();
+    for (int i = 0; i < frames; ++i)
+    {
+        const auto p = static_cast<int32_t>(position);
+        int32_t q = p + 1;
+        if (q > last) q = looping ? p - sample->Size() + 1 : p;
+        const auto f = static_cast<float>(position - p);
+        left[i] = L[p] + f * (L[q] - L[p]);
+        right[i] = R[p] + f * (R[q] - R[p]);
+        position += rate;
+        if (position < static_cast<double>(last) + 1.0) continue;
+        if (!looping)
+        {
+            std::fill(left + i + 1, left + frames, 0.0f);
+            std::fill(right + i + 1, right + frames, 0.0f);
+            return -1.0;
+        }
+        position -= sample->Size();
+        // Entering the loop brings a position still beyond its end back in the same way.
+        if (position >= static_cast<double>(last) + 1.0)
+            position = factory.GetSamples(sample, position, nullptr, nullptr, 0, rate, true);
+    }
+    return position;
+}
+} // namespace reference
+
+TEST(PlaybackReference, RandomPlaybackMatchesBitForBit)
+{
+    std::mt19937 rng(2024);
+    auto factory = std::make_unique<CSampleFactory>(100000, 16);
+    std::vector<CSample*> samples;
+    for (const int size : {1, 2, 3, 16, 17, 100, 1000, 4321, 30000})
+    {
+        std::vector<float> left(static_cast<std::size_t>(size)), right = left;
+        reference::FillSignal(rng, left.data(), right.data(), size);
+        samples.push_back(factory->NewSample());
+        samples.back()->Record(left.data(), right.data(), size);
+    }
+    const auto pickPosition = [&](const CSample& s)
+    {
+        const double inside =
+            std::uniform_real_distribution<double>(s.Start(), s.Last() + 1.0)(rng);
+        const double at[] = {-1.0, s.Start() - 1.0 - (rng() % 1000),
+                             s.Last() + 1.0 + (rng() % 100000) * 0.37, s.Last() + 0.999, kNaN};
+        return rng() % 2 ? inside : at[rng() % 5];
+    };
+    const auto pickRate = [&](const CSample& s)
+    {
+        const double sign = rng() % 2 ? 1.0 : -1.0;
+        const double rates[] = {
+            1.0,         -1.0, 0.0,  sign * s.Size() * (1.0 + (rng() % 3)),
+            sign * 1e-9, kInf, kNaN, std::pow(2.0, static_cast<int>(rng() % 49 - 24) / 12.0)};
+        return rng() % 12 < 4 ? std::uniform_real_distribution<double>(-4.0, 4.0)(rng)
+                              : rates[rng() % 8];
+    };
+    std::array<float, 48> fastL{}, fastR{}, slowL{}, slowR{};
+    double position = -1.0;
+    CSample* sample = samples[0];
+    double rate = 1.0;
+    bool looping = true;
+    for (int call = 0; call < 400000; ++call)
+    {
+        SCOPED_TRACE(call);
+        // Mostly a key's steady playback; now and then anything else.
+        if (rng() % 16 == 0)
+        {
+            sample = samples[rng() % samples.size()];
+            position = pickPosition(*sample);
+            rate = pickRate(*sample);
+            looping = rng() % 3 != 0;
+        }
+        constexpr int kFrames[] = {0, 1, 2, 15, 16, 16, 16, 17, 48};
+        const int frames = kFrames[rng() % 9];
+        for (auto* a : {&fastL, &fastR, &slowL, &slowR})
+            a->fill(777.0f);
+        const double fast = factory->GetSamples(sample, position, fastL.data(), fastR.data(),
+                                                frames, rate, looping);
+        const double slow = reference::GetSamples(*factory, sample, position, slowL.data(),
+                                                  slowR.data(), frames, rate, looping);
+        ASSERT_TRUE(reference::SameBits(fast, slow)) << fast << " instead of " << slow;
+        ASSERT_TRUE(reference::SameBits(fastL.data(), slowL.data(), 48));
+        ASSERT_TRUE(reference::SameBits(fastR.data(), slowR.data(), 48));
+        position = fast == -1.0 ? pickPosition(*sample) : fast;
+    }
+}
+
+namespace
+{
+CACFDictionary Save(const CSampleFactory& pool, const CSample* growing = nullptr)
+{
+    std::vector<CSampleFactory::SlotState> slots(static_cast<std::size_t>(pool.NumSamples()));
+    CACFDictionary d;
+    pool.SaveState(d, pool.TakeSnapshot(slots.data(), growing), slots.data());
+    return d;
+}
+} // namespace
+
+TEST(CSampleFactoryState, SaveWritesBigEndianFramesAndSlotsAndRestoresThem)
+{
+    auto pool = std::make_unique<CSampleFactory>(1000, 4);
+    const float left[3] = {1.0f, -2.0f, 0.5f};
+    const float right[3] = {0.25f, -0.125f, 3.0f};
+    CSample* first = pool->NewSample();
+    first->Record(left, right, 3);
+    first->SetTempo(120.0);
+    first->SetSampleRate(48000.0);
+    first->SetSync(2);
+    first->SetPlayAll(true);
+    CSample* gone = StoreRamp(*pool, 5, 50.0f);
+    CSample* third = StoreRamp(*pool, 4, 300.0f);
+    gone->Release();                                // third moves down to 3 ... 6
+    CSample* recording = StoreRamp(*pool, 2, 9.0f); // slot 1, in progress: left out
+
+    const CACFDictionary d = Save(*pool, recording);
+    const CFDictionaryStorage& top = d.GetCFType().AsDictionary();
+    // Left frames then right, IEEE-754 single precision big-endian: 1 = 3F800000,
+    // -2 = C0000000, 0.5 = 3F000000, 300 = 43960000, 301 = 43968000 ...
+    CFDataStorage expected;
+    for (const std::uint32_t word : {0x3F800000u, 0xC0000000u, 0x3F000000u, 0x43960000u,
+                                     0x43968000u, 0x43970000u, 0x43978000u})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            expected.push_back(static_cast<std::uint8_t>(word >> shift));
+    const CFDataStorage& bytes = top.at("samples").AsData();
+    ASSERT_EQ(bytes.size(), 2 * 7 * 4u);
+    EXPECT_EQ(CFDataStorage(bytes.begin(), bytes.begin() + 28), expected);
+    EXPECT_EQ(top.at("length"), CFType::SInt32(7));
+    const CFArrayStorage& slots = top.at("data").AsArray();
+    ASSERT_EQ(slots.size(), 4u);
+    EXPECT_EQ(slots[0], CFType::Dictionary({{"start", CFType::SInt32(0)},
+                                            {"last", CFType::SInt32(2)},
+                                            {"size", CFType::SInt32(3)},
+                                            {"tempo", CFType::Float64(120.0)},
+                                            {"sr", CFType::Float64(48000.0)},
+                                            {"sync", CFType::SInt32(2)},
+                                            {"neverLoop", CFType::SInt32(0)},
+                                            {"playAll", CFType::SInt32(1)}}));
+    EXPECT_EQ(slots[1], CFType::Dictionary({{"size", CFType::SInt32(0)}}));
+    EXPECT_EQ(slots[3], slots[1]);
+
+    auto restored = std::make_unique<CSampleFactory>(1000, 4);
+    StoreRamp(*restored, 50, -7.0f); // replaced wholesale
+    std::vector<bool> used;
+    ASSERT_TRUE(restored->CanRestore(d, used));
+    EXPECT_EQ(used, (std::vector<bool>{true, false, true, false}));
+    restored->RestoreState(d);
+    EXPECT_EQ(restored->Fill(), 7);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(restored->GetSample(i)->IsUsed()) << "slot " << i << " waits for a key";
+    EXPECT_EQ(restored->GetSample(2)->Start(), third->Start());
+    EXPECT_EQ(restored->GetSample(2)->Last(), third->Last());
+    EXPECT_EQ(restored->GetSample(0)->Tempo(), 120.0);
+    EXPECT_TRUE(restored->GetSample(0)->PlayAll());
+    EXPECT_EQ(std::vector<float>(restored->Right(), restored->Right() + 7),
+              std::vector<float>(pool->Right(), pool->Right() + 7));
+}
+
+TEST(CSampleFactoryState, StatesThatWouldReadOrWriteOutsideThePoolAreRefused)
+{
+    auto pool = std::make_unique<CSampleFactory>(1000, 4);
+    StoreRamp(*pool, 10, 1.0f);
+    StoreRamp(*pool, 15, 300.0f); // slot 1 at 10 ... 24
+    const CACFDictionary good = Save(*pool);
+    std::vector<bool> used;
+    ASSERT_TRUE(pool->CanRestore(good, used));
+    EXPECT_FALSE(std::make_unique<CSampleFactory>(24, 4)->CanRestore(good, used)) << "capacity";
+    const CFDataStorage& bytes = good.GetCFType().AsDictionary().at("samples").AsData();
+    const CFType shortBytes = CFType::Data(CFDataStorage(bytes.begin(), bytes.end() - 1));
+    // {slot (-1: the top level), key, value (none: removed)}
+    const std::tuple<int, const char*, std::optional<CFType>> cases[] = {
+        {-1, "length", {}},
+        {-1, "length", CFType::SInt32(-1)},
+        {-1, "length", CFType::String("25")},
+        {-1, "samples", {}},
+        {-1, "samples", shortBytes},
+        {-1, "data", {}},
+        {1, "size", CFType::SInt32(16)}, // past the length
+        {0, "size", CFType::SInt32(-10)},
+        {0, "start", CFType::SInt32(-1)},
+        {0, "last", CFType::SInt32(10)}, // not at the end
+        {1, "start", CFType::SInt32(9)}, // overlapping
+        {0, "tempo", CFType::Float64(std::nan(""))},
+        {0, "size", CFType::Boolean(true)},
+    };
+    for (const auto& [slot, key, value] : cases)
+    {
+        CACFDictionary d = good;
+        CFDictionaryStorage& top = d.GetCFType().AsDictionary();
+        CFDictionaryStorage& entry =
+            slot < 0 ? top
+                     : top.at("data").AsArray()[static_cast<std::size_t>(slot)].AsDictionary();
+        if (value)
+            entry[key] = *value;
+        else
+            entry.erase(key);
+        EXPECT_FALSE(pool->CanRestore(d, used)) << slot << " " << key;
+    }
 }

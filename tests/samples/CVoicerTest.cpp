@@ -1,5 +1,5 @@
-// The envelope, the voice and the voicer: ramps, sync modes, tempo following and the age
-// ranking of the voices.
+// Keys, the envelope, the voice and the voicer: stop and skip rules, reference counts, ramps,
+// sync modes, tempo following and the age ranking of the voices.
 #include "samples/CVoicer.h"
 #include "samples/CKeyInfo.h"
 
@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <memory>
+#include <numeric>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -44,19 +48,16 @@ struct VoicerFixture
             if (voicer.Voice(i).Note() == &keys[k]) return &voicer.Voice(i);
         return nullptr;
     }
-    // The nonzero ranks are exactly 1 ... Top(), each once, and only used voices are ranked.
+    // The used voices hold the ranks 1 ... Top() once each, the free ones 0.
     void ExpectRanking() const
     {
-        std::vector<int> seen(static_cast<size_t>(voicer.Top()) + 1, 0);
+        std::vector<int> used, unused, expected(static_cast<std::size_t>(voicer.Top()));
         for (int i = 0; i < voicer.NumVoices(); ++i)
-        {
-            const int p = voicer.Priority(i);
-            ASSERT_TRUE(p >= 0 && p <= voicer.Top()) << p;
-            EXPECT_EQ(p != 0, voicer.Voice(i).Used()) << "voice " << i;
-            ++seen[static_cast<size_t>(p)];
-        }
-        for (int r = 1; r <= voicer.Top(); ++r)
-            EXPECT_EQ(seen[static_cast<size_t>(r)], 1) << "rank " << r;
+            (voicer.Voice(i).Used() ? used : unused).push_back(voicer.Priority(i));
+        std::sort(used.begin(), used.end());
+        std::iota(expected.begin(), expected.end(), 1);
+        EXPECT_EQ(used, expected);
+        EXPECT_EQ(unused, std::vector<int>(unused.size(), 0));
     }
 };
 } // namespace
@@ -67,15 +68,11 @@ TEST(CADSR, RampsTakeTheAttackTimeAndTheReleaseReportsInItsLastCall)
     env.SetStage(CADSR::kAttack);
     std::array<float, 16> left, right;
     left.fill(1.0f);
-    right.fill(-2.0f);
-    // The level rises before each frame is multiplied: frame 0 carries one increment.
-    env.GetSamples(left.data(), right.data(), 2, 44100.0);
+    env.GetSamples(left.data(), right.data(), 1, 44100.0); // raised, then multiplied
     EXPECT_FLOAT_EQ(left[0], static_cast<float>(kInc));
-    EXPECT_FLOAT_EQ(right[1], static_cast<float>(-4.0 * kInc));
-    EXPECT_EQ(left[2], 1.0f);
     // 1323 * kInc = 1.00000002 exactly, but the float sum ends at 0.9999896 after 1323 frames
     // and reaches full level on frame 1324.
-    for (int i = 2; i < 1323; ++i)
+    for (int i = 1; i < 1323; ++i)
         env.GetSamples(left.data(), right.data(), 1, 44100.0);
     EXPECT_EQ(env.Stage(), CADSR::kAttack);
     env.GetSamples(left.data(), right.data(), 1, 44100.0);
@@ -96,27 +93,22 @@ TEST(CADSR, RampsTakeTheAttackTimeAndTheReleaseReportsInItsLastCall)
 
 TEST(CVoice, SyncModesActOnTheirBeats)
 {
-    struct Case
+    for (const auto& [mode, ignored, acting] :
+         {std::tuple{2, std::vector{1, 2, -1, 3}, 0}, std::tuple{1, std::vector{-1}, 3},
+          std::tuple{1, std::vector<int>{}, 0}, std::tuple{0, std::vector<int>{}, -1}})
     {
-        int mode;
-        std::vector<int> ignored;
-        int acting;
-    };
-    const Case cases[] = {{2, {1, 2, -1, 3}, 0}, {1, {-1}, 3}, {1, {}, 0}, {0, {}, -1}};
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " on " << c.acting);
+        SCOPED_TRACE(testing::Message() << "mode " << mode << " on " << acting);
         VoicerFixture t;
         CVoice voice;
         voice.SetNote(&t.keys[0], 1.0f);
         for (const bool start : {true, false})
         {
-            start ? voice.StartPlaying(c.mode) : voice.StopPlaying(c.mode);
+            start ? voice.StartPlaying(mode) : voice.StopPlaying(mode);
             const CADSR::EStage before = voice.Envelope().Stage();
-            for (const int beat : c.ignored)
+            for (const int beat : ignored)
                 voice.Sync(beat);
             EXPECT_EQ(voice.Envelope().Stage(), before);
-            voice.Sync(c.acting);
+            voice.Sync(acting);
             EXPECT_EQ(voice.Envelope().Stage(), start ? CADSR::kAttack : CADSR::kRelease);
             EXPECT_TRUE(t.keys[0].IsPlaying()); // until the release has run out
         }
@@ -235,4 +227,106 @@ TEST(CVoicer, KeysThatEndByThemselvesReleaseTheirVoices)
         EXPECT_EQ(t.voicer.Top(), 0);
         EXPECT_TRUE(t.voicer.IsSilent());
     }
+}
+
+TEST(CKeyInfo, StopSkipAndEndRules)
+{
+    auto factory = std::make_unique<CSampleFactory>(100000, 8);
+    std::array<CKeyInfo, 4> keys;
+    for (int k = 0; k < 4; ++k) // ramps of 10 frames (key 3: 1000) the keys alone hold
+    {
+        CSample* s = StoreRamp(*factory, k == 3 ? 1000 : 10);
+        s->SetTempo(k == 0 ? -1.0 : 120.0);
+        s->SetPlayAll(k == 1);
+        keys[k].SetSample(s);
+        s->Release();
+        keys[k].StartPlaying();
+    }
+    keys[0].SkipSamples(5);
+    keys[0].SetShouldStop(false); // no tempo: stops at once, on any stop request
+    EXPECT_FALSE(keys[0].IsPlaying() || keys[0].ShouldStop());
+    EXPECT_EQ(keys[0].Skip(), 0);
+    keys[1].SetShouldStop(true); // play-all ignores stop requests
+    EXPECT_TRUE(keys[1].IsPlaying() && !keys[1].ShouldStop());
+
+    std::array<float, 64> left, right;
+    left.fill(7.0f);
+    // 10 frames end in the first 16-frame chunk: zeros to its end, no further chunk rendered.
+    EXPECT_FALSE(keys[2].Play(left.data(), right.data(), 64, 1.0, 44100.0));
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(left[i], i < 10 ? static_cast<float>(i) : i < 16 ? 0.0f : 7.0f) << i;
+    EXPECT_FALSE(keys[2].IsPlaying());
+    keys[2].SetLooping(true); // looping carries across chunks: frame 24 reads 24 mod 10
+    keys[2].StartPlaying();
+    EXPECT_TRUE(keys[2].Play(left.data(), right.data(), 25, 1.0, 44100.0));
+    EXPECT_EQ(left[24], 4.0f);
+    EXPECT_EQ(keys[2].Position(), keys[2].Sample()->Start() + 5.0);
+
+    CKeyInfo& key = keys[3]; // 1000 frames
+    key.SkipSamples(60);
+    key.SkipSamples(40);
+    key.Play(left.data(), right.data(), 4, 1.0, 44100.0);
+    EXPECT_EQ(left[0], 100.0f); // 100 frames in
+    EXPECT_EQ(key.Skip(), 0);
+    key.StopPlaying();
+    key.SkipSamples(100); // dropped while the key is not playing
+    EXPECT_FALSE(key.Play(left.data(), right.data(), 1, 1.0, 44100.0));
+    EXPECT_EQ(key.Skip(), 0);
+    key.Sample()->SetSampleRate(44100.0); // at 48000 Hz 1000 frames advance 918.75
+    key.StartPlaying();
+    key.SkipSamples(1000);
+    key.Play(left.data(), right.data(), 1, 1.0, 48000.0);
+    EXPECT_NEAR(left[0], 918.75f, 1e-4f);
+    key.SkipSamples(std::numeric_limits<int>::max());
+    key.SkipSamples(std::numeric_limits<int>::max());
+    EXPECT_EQ(key.Skip(), std::numeric_limits<int32_t>::max()); // saturates
+}
+
+TEST(CKeyInfo, ReferenceCountsThroughAssignmentExchangeResetAndErase)
+{
+    auto factory = std::make_unique<CSampleFactory>(1000, 8);
+    CSample* s = StoreRamp(*factory, 10);
+    s->SetTempo(120.0);
+    auto a = std::make_unique<CKeyInfo>();
+    a->SetSample(s);
+    a->SetPitchShift(2.0);
+    a->SetLegatoShift(1.5);
+    a->SkipSamples(7);
+    a->StartPlaying();
+    a->SetSample(s); // the same sample again: nothing changes
+    EXPECT_EQ(s->RefCount(), 2);
+    EXPECT_EQ(a->PitchShift(), 2.0);
+    {
+        CKeyInfo b;
+        b = *a; // the sample and settings, not the play state
+        b = static_cast<const CKeyInfo&>(b);
+        EXPECT_EQ(s->RefCount(), 3);
+        EXPECT_EQ(b.Sample(), s);
+        EXPECT_EQ(b.PitchShift() + b.Skip() + b.LegatoShift(), 2.0 + 7 + 1.0);
+        EXPECT_FALSE(b.IsPlaying());
+    }
+    EXPECT_EQ(s->RefCount(), 2);
+    CSample* other = StoreRamp(*factory, 5);
+    a->SetSample(other); // the old one is released, playback stops, settings reset
+    other->Release();
+    EXPECT_EQ(s->RefCount(), 1);
+    EXPECT_FALSE(a->IsPlaying());
+    EXPECT_EQ(a->PitchShift(), 1.0);
+    a.reset();
+    EXPECT_FALSE(other->IsUsed());
+    CKeyInfo c;
+    c.SetSample(s);
+    c.Reset(); // drops the sample without releasing it
+    EXPECT_EQ(c.Sample(), nullptr);
+    EXPECT_EQ(s->RefCount(), 2);
+    s->Release();
+    c.SetSample(s);
+    s->Release();
+    c.StartPlaying();
+    c.SetErasePending(true); // the next Play lets go of the last reference
+    std::array<float, 16> left{}, right{};
+    EXPECT_FALSE(c.Play(left.data(), right.data(), 16, 1.0, 44100.0));
+    EXPECT_EQ(c.Sample(), nullptr);
+    EXPECT_FALSE(c.ErasePending());
+    EXPECT_EQ(factory->Fill(), 0);
 }
