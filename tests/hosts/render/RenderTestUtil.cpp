@@ -175,15 +175,11 @@ SavedTova SavedTova::Read(const std::string& path)
         }
         for (const CFType& entry : Field(pool, "data").AsArray())
         {
-            Slot slot;
-            slot.size = Field(entry, "size").AsSInt64();
-            if (slot.size != 0)
-            {
-                slot.start = Field(entry, "start").AsSInt64();
-                slot.tempo = Field(entry, "tempo").AsFloat64();
-                slot.sync = Field(entry, "sync").AsSInt32();
-            }
-            saved.slots.push_back(slot);
+            const std::int64_t size = Field(entry, "size").AsSInt64();
+            saved.slots.push_back(size == 0 ? Slot{}
+                                            : Slot{Field(entry, "start").AsSInt64(), size,
+                                                   Field(entry, "tempo").AsFloat64(),
+                                                   Field(entry, "sync").AsSInt32()});
         }
     }
     const CFArrayStorage& keys = Field(Field(state, "tova-keysinfo"), "data").AsArray();
@@ -193,11 +189,11 @@ SavedTova SavedTova::Read(const std::string& path)
         Key& key = saved.keys[k];
         key.slot = Field(keys[k], "id").AsSInt32();
         if (key.slot < 0) continue;
-        if (static_cast<std::size_t>(key.slot) >= saved.slots.size())
-            throw std::runtime_error("key " + std::to_string(k) + " names no saved sample");
-        const Slot& slot = saved.slots[static_cast<std::size_t>(key.slot)];
-        if (slot.size <= 0 || slot.start < 0 || slot.start + slot.size > length)
-            throw std::runtime_error("key " + std::to_string(k) + " lies outside the pool");
+        const auto id = static_cast<std::size_t>(key.slot);
+        const Slot* slot = id < saved.slots.size() ? &saved.slots[id] : nullptr;
+        if (slot == nullptr || slot->size <= 0 || slot->start < 0 ||
+            slot->start + slot->size > length)
+            throw std::runtime_error("key " + std::to_string(k) + " lies outside the saved pool");
         key.pitchShift = Field(keys[k], "pitchshift").AsFloat64();
         key.automatic = Field(keys[k], "auto").AsSInt32() != 0;
     }
@@ -243,23 +239,9 @@ double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, 
 
 double Rms(const std::vector<float>& s, std::size_t from, std::size_t to)
 {
+    to = std::min(to, s.size());
     double sum = 0;
-    std::size_t n = 0;
-    for (std::size_t i = from; i < to && i < s.size(); ++i, ++n)
+    for (std::size_t i = from; i < to; ++i)
         sum += static_cast<double>(s[i]) * s[i];
-    return n == 0 ? 0 : std::sqrt(sum / static_cast<double>(n));
-}
-
-std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::size_t from)
-{
-    constexpr std::size_t kWindow = 1000;
-    std::vector<double> rms;
-    for (std::size_t i = from; i + kWindow <= s.size(); i += kWindow)
-        rms.push_back(Rms(s, i, i + kWindow));
-    const double loudest = rms.empty() ? 0 : *std::max_element(rms.begin(), rms.end());
-    std::vector<std::size_t> starts;
-    for (std::size_t w = 1; w < rms.size(); ++w)
-        if (rms[w] < loudest / 10 && rms[w - 1] >= loudest / 10)
-            starts.push_back(from + w * kWindow);
-    return starts;
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0;
 }

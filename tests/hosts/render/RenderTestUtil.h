@@ -1,7 +1,6 @@
 #pragma once
 // What the tests of the three programs running Tova share: scratch files, MIDI files built
-// byte by byte, audio files, programs run to their end, the recordings a saved state holds,
-// and the signals fed and measured.
+// byte by byte, audio files, programs run to their end, saved states, and measured signals.
 
 #include <array>
 #include <cstdint>
@@ -16,21 +15,18 @@ struct TimedBytes
     std::uint32_t tick = 0;
     Bytes bytes;
 };
-// A format 0 file: the events stably sorted by tick, each after its delta time, then the end
-// of the track.
+// A format 0 file, its events stably sorted by tick.
 Bytes SingleTrackFile(std::uint16_t ticksPerQuarter, std::vector<TimedBytes> events);
 TimedBytes NoteOn(std::uint32_t tick, std::uint8_t key);
 TimedBytes NoteOff(std::uint32_t tick, std::uint8_t key);
 
 // A name in a directory of this test process's own, removed when it ends.
 std::string ScratchPath(const std::string& name);
-// They throw std::runtime_error when the file system refuses.
+// These throw std::runtime_error when a file cannot be written or read.
 void WriteFile(const std::string& path, const Bytes& bytes);
 std::string Slurp(const std::string& path);
-// A stereo 32-bit float file at 48 kHz in the scratch directory, frame i of both channels
-// holding signal(i); returns the path.
+// A stereo 32-bit float file at 48 kHz, frame i of both channels holding signal(i).
 std::string SignalInput(const std::string& name, std::uint64_t frames, float (*signal)(double i));
-// The left channel of an audio file.
 std::vector<float> ReadLeft(const std::string& path);
 
 // A program run to its end with stdin from /dev/null: its exit status (−1 when it did not
@@ -63,8 +59,7 @@ struct SavedTova
     // Throws std::runtime_error when the file is unreadable or not shaped like Tova's state:
     // pool bytes that are not 8 per frame, a key naming no slot, a slot outside the pool.
     static SavedTova Read(const std::string& path);
-    // The keys that hold a sample of their own, in key order.
-    std::vector<int> OwnKeys() const;
+    std::vector<int> OwnKeys() const; // the keys holding a sample of their own
     const Slot& SlotOf(int key) const { return slots.at(static_cast<std::size_t>(keys[key].slot)); }
     std::vector<float> LeftOf(int key) const;
 
@@ -75,10 +70,7 @@ struct SavedTova
 
 // A sine of amplitude 0.5 at frame `frame` of a stream at `rate`.
 float Tone(double frequency, double rate, double frame);
-// Frequency from the median distance between rising zero crossings of s[from, to), each placed
-// by linear interpolation: a click or a dropped cycle moves a few distances, not the median.
+// Frequency from the median distance between rising zero crossings of s[from, to): a click or
+// a dropped cycle moves a few distances, not the median.
 double Frequency(const std::vector<float>& s, std::size_t from, std::size_t to, double rate);
 double Rms(const std::vector<float>& s, std::size_t from, std::size_t to);
-// Starts of the quiet stretches from `from` on: 1000-frame windows under a tenth of the
-// loudest window, after a loud one.
-std::vector<std::size_t> QuietStarts(const std::vector<float>& s, std::size_t from = 0);
