@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <random>
+#include <numeric>
 #include <vector>
 
 namespace
@@ -21,63 +21,56 @@ void Shift(CShifter& shifter, std::vector<float>& left, std::vector<float>& righ
 TEST(CShifter, UnityRatioFromConstructionIsAnExactCopy)
 {
     CShifter copy;
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    for (const std::size_t block : {1u, 37u, 2048u, 17914u}) // several laps of the line
+    std::vector<float> in(40000), left, right;
+    std::iota(in.begin(), in.end(), 0.5f); // more than two laps of the line, in uneven blocks
+    left = right = in;
+    for (std::size_t at = 0, block = 1; at < in.size(); at += block, block = block * 3 + 7)
     {
-        std::vector<float> in(block);
-        std::generate(in.begin(), in.end(), [&] { return unit(rng); });
-        std::vector<float> left = in, right = in;
-        Shift(copy, left, right);
-        EXPECT_EQ(left, in);
-        EXPECT_EQ(right, in);
+        block = std::min(block, in.size() - at);
+        copy.GetSamples(&left[at], &right[at], &left[at], &right[at], static_cast<int>(block));
     }
+    EXPECT_EQ(left, in);
+    EXPECT_EQ(right, in);
 }
 
-TEST(CShifter, ModeChangesCrossfadeFromThePreviousLastFrame)
+TEST(CShifter, ModeChangesCrossfadeOverSixteenFramesFromThePreviousLastFrame)
 {
-    for (const std::size_t n : {16u, 4u})
+    CShifter shifter;
+    // A DC history ending in -0.5 and 0.25; the heads start 425 frames either side of the
+    // writer, so the shifted signal is 1.0 up to rounding.
+    std::vector<float> left(2000, 1.0f), right = left;
+    left.back() = -0.5f;
+    right.back() = 0.25f;
+    Shift(shifter, left, right);
+    shifter.SetShifting(1.5);
+    left.assign(16, 1.0f);
+    right = left;
+    Shift(shifter, left, right);
+    // Frame k: (last * (16 - k) + shifted * k) / 16; frame 0 is the old last frame exactly.
+    EXPECT_EQ(left[0], -0.5f);
+    EXPECT_EQ(right[0], 0.25f);
+    for (std::size_t k = 0; k < 16; ++k)
     {
-        SCOPED_TRACE(n);
-        const auto fade = static_cast<float>(n);
-        CShifter shifter;
-        // A DC history ending in -0.5 and 0.25; the heads start 425 frames either side of the
-        // writer, so the shifted signal is 1.0 up to rounding.
-        std::vector<float> left(2000, 1.0f), right = left;
-        left.back() = -0.5f;
-        right.back() = 0.25f;
-        Shift(shifter, left, right);
-        shifter.SetShifting(1.5);
-        left.assign(n, 1.0f);
-        right = left;
-        Shift(shifter, left, right);
-        // Frame k: (last * (fade - k) + shifted * k) / fade; frame 0 is the old last exactly.
-        EXPECT_EQ(left[0], -0.5f);
-        EXPECT_EQ(right[0], 0.25f);
-        for (std::size_t k = 0; k < n; ++k)
-        {
-            EXPECT_NEAR(left[k], (-0.5f * (fade - k) + k) / fade, 1e-6f) << k;
-            EXPECT_NEAR(right[k], (0.25f * (fade - k) + k) / fade, 1e-6f) << k;
-        }
-        left.assign(n, 1.0f);
-        right = left;
-        Shift(shifter, left, right);
-        for (const float v : left)
-            EXPECT_NEAR(v, 1.0f, 1e-6f);
-        const float last = left.back();
-        shifter.SetShifting(1.0); // back to bypass: from the last shifted frame into the input
-        std::vector<float> dry(n);
-        for (std::size_t k = 0; k < n; ++k)
-            dry[k] = 0.1f * k - 0.3f;
-        left = right = dry;
-        Shift(shifter, left, right);
-        EXPECT_EQ(left[0], last);
-        for (std::size_t k = 0; k < n; ++k)
-            EXPECT_NEAR(left[k], (last * (fade - k) + dry[k] * k) / fade, 1e-6f) << k;
-        left = right = dry;
-        Shift(shifter, left, right);
-        EXPECT_EQ(left, dry);
+        EXPECT_NEAR(left[k], (-0.5f * (16 - k) + k) / 16, 1e-6f) << k;
+        EXPECT_NEAR(right[k], (0.25f * (16 - k) + k) / 16, 1e-6f) << k;
     }
+    left.assign(16, 1.0f);
+    right = left;
+    Shift(shifter, left, right);
+    EXPECT_NEAR(left[0], 1.0f, 1e-6f); // fully shifted
+    const float last = left.back();
+    shifter.SetShifting(1.0); // back to bypass: from the last shifted frame into the input
+    std::vector<float> dry(16);
+    for (std::size_t k = 0; k < 16; ++k)
+        dry[k] = 0.1f * k - 0.3f;
+    left = right = dry;
+    Shift(shifter, left, right);
+    EXPECT_EQ(left[0], last);
+    for (std::size_t k = 0; k < 16; ++k)
+        EXPECT_NEAR(left[k], (last * (16 - k) + dry[k] * k) / 16, 1e-6f) << k;
+    left = right = dry;
+    Shift(shifter, left, right);
+    EXPECT_EQ(left, dry);
 }
 
 TEST(CShifter, BufferLengthFollowsTheRatioWithHysteresisAndClamping)
@@ -132,13 +125,11 @@ TEST(CShifter, OctaveUpDoublesTheFrequencyWithoutClicks)
     std::size_t crossings = 0;
     for (std::size_t i = from + 1; i < kFrames; ++i)
         crossings += (left[i - 1] < 0.0f) != (left[i] < 0.0f);
-    // Two crossings per period of 880 Hz; each hand-over between the heads (every 850 frames)
-    // may move the phase by up to one crossing.
+    // Two crossings per period of 880 Hz, give or take one per hand-over (every 850 frames).
     const auto span = static_cast<double>(kFrames - from);
     EXPECT_NEAR(static_cast<double>(crossings), 4.0 * kFreq * span / kRate, span / 850.0);
-    // A step of the blend (1 - g) s1 + g s2 of two sines of amplitude A and angular step
-    // w = 2 pi 880 / 48000 is at most A w + |dg| |s2 - s1| <= A w + (pi / 2) / 850 * 2A.  A head
-    // heard crossing the writer would jump by up to 2A = 1.0.
+    // A step of (1 - g) s1 + g s2, sines of amplitude A and step w = 2 pi 880 / 48000, is at
+    // most A w + |dg| 2A = A (w + pi / 850); a head heard crossing the writer jumps up to 2A.
     const double w = 2.0 * std::numbers::pi * 2.0 * kFreq / kRate;
     const double bound = kAmp * (w + std::numbers::pi / 850.0) + 1e-5;
     for (std::size_t i = from + 1; i < kFrames; ++i)

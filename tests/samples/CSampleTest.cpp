@@ -134,19 +134,6 @@ TEST(CSamplePlay, SampleMadeAtAnotherRate)
     EXPECT_EQ(sample->Play(1999.0, left.data(), right.data(), 2, 1.0, true, 48000.0), -1.0);
 }
 
-TEST(CSamplePlay, EmptyForeignNullAndReleasedSamplesPlayNothing)
-{
-    FourFrames t;
-    t.left.fill(kUntouched);
-    auto other = std::make_unique<CSampleFactory>(100, 2);
-    for (CSample* s :
-         {t.factory->NewSample(), StoreRamp(*other, 50), static_cast<CSample*>(nullptr)})
-        EXPECT_EQ(t.factory->GetSamples(s, 0.0, t.left.data(), t.right.data(), 4, 1.0, true), -1.0);
-    t.sample->Release();
-    EXPECT_EQ(t.factory->SkipSamples(t.sample, 0.0, 4, 1.0, true), -1.0);
-    EXPECT_EQ(t.left[0], kUntouched);
-}
-
 TEST(CSampleFactory, CompactionSlotReuseAndRecordingPastTheCapacity)
 {
     auto f = std::make_unique<CSampleFactory>(100, 8);
@@ -172,6 +159,23 @@ TEST(CSampleFactory, CompactionSlotReuseAndRecordingPastTheCapacity)
     ExpectRun(c, 4, 96);
     EXPECT_EQ(f->SetSamples(c, more.data(), more.data(), 1), 0);
     EXPECT_FALSE(a->Record(more.data(), more.data(), 1));
+    // Arguments out of range change nothing.
+    EXPECT_EQ(f->GetSample(-1), f->GetSample(8));
+    EXPECT_EQ(f->GetSample(8), nullptr);
+    f->RecordLive(nullptr, nullptr, 10);
+    f->RecordLive(f->Left(), f->Left(), -10);
+    EXPECT_EQ(f->LivePos(), 0);
+    f->SmoothSample(nullptr);
+    f->CopyLiveBuffer(nullptr);
+    EXPECT_EQ(std::make_unique<CSampleFactory>(-5, -1)->NewSample(), nullptr);
+    // Empty, foreign, null and released samples play nothing.
+    auto other = std::make_unique<CSampleFactory>(100, 2);
+    std::array<float, 4> left{}, right{};
+    for (CSample* s : {a, StoreRamp(*other, 50), static_cast<CSample*>(nullptr)})
+        EXPECT_EQ(f->GetSamples(s, 0.0, left.data(), right.data(), 4, 1.0, true), -1.0);
+    b->Release();
+    b->Release();
+    EXPECT_EQ(f->SkipSamples(b, 0.0, 4, 1.0, true), -1.0);
 }
 
 TEST(CSampleFactory, SmoothSampleFadesFiftyFramesAtEachEndFromOneHundredFrames)
@@ -213,25 +217,12 @@ TEST(CSampleFactory, LiveRingWrapsAndCopiesAcrossTheWrap)
     }
     f->ResetLiveBuffer();
     EXPECT_EQ(f->LivePos() + f->LiveLeft()[3], 0.0f);
-}
-
-TEST(CSampleFactory, CopyLiveBufferStopsAtTheCapacityAndBadArgumentsChangeNothing)
-{
-    auto f = std::make_unique<CSampleFactory>(30, 4);
-    StoreRamp(*f, 5);
-    f->SetBarStart(kRing - 1); // 383999 frames wanted, 25 fit
-    CSample* s = f->NewSample();
-    f->CopyLiveBuffer(s);
-    ExpectRun(s, 5, 25);
-    EXPECT_EQ(f->GetSample(-1), nullptr);
-    EXPECT_EQ(f->GetSample(4), nullptr);
-    f->RecordLive(nullptr, nullptr, 10);
-    f->RecordLive(f->Left(), f->Left(), -10);
-    EXPECT_EQ(f->LivePos(), 0);
-    f->SmoothSample(nullptr);
-    f->CopyLiveBuffer(nullptr);
-    EXPECT_EQ(f->SetSamples(f->GetSample(3), f->Left(), f->Left(), 2), 0); // a free slot
-    EXPECT_EQ(std::make_unique<CSampleFactory>(-5, -1)->NewSample(), nullptr);
+    auto small = std::make_unique<CSampleFactory>(30, 4);
+    StoreRamp(*small, 5);
+    small->SetBarStart(kRing - 1); // 383999 frames wanted, 25 fit
+    CSample* part = small->NewSample();
+    small->CopyLiveBuffer(part);
+    ExpectRun(part, 5, 25);
 }
 
 namespace reference
@@ -345,7 +336,8 @@ CACFDictionary Save(const CSampleFactory& pool, const CSample* growing = nullptr
 }
 } // namespace
 
-TEST(CSampleFactoryState, SaveWritesBigEndianFramesAndSlotsAndRestoresThem)
+TEST(CSampleFactoryState,
+     SaveWritesBigEndianFramesAndSlotsRestoreTakesThemAndRefusesMalformedStates)
 {
     auto pool = std::make_unique<CSampleFactory>(1000, 4);
     const float left[3] = {1.0f, -2.0f, 0.5f};
@@ -396,52 +388,41 @@ TEST(CSampleFactoryState, SaveWritesBigEndianFramesAndSlotsAndRestoresThem)
     EXPECT_EQ(restored->Fill(), 7);
     for (int i = 0; i < 4; ++i)
         EXPECT_FALSE(restored->GetSample(i)->IsUsed()) << "slot " << i << " waits for a key";
-    EXPECT_EQ(restored->GetSample(2)->Start(), third->Start());
     EXPECT_EQ(restored->GetSample(2)->Last(), third->Last());
-    EXPECT_EQ(restored->GetSample(0)->Tempo(), 120.0);
     EXPECT_TRUE(restored->GetSample(0)->PlayAll());
     EXPECT_EQ(std::vector<float>(restored->Right(), restored->Right() + 7),
               std::vector<float>(pool->Right(), pool->Right() + 7));
-}
 
-TEST(CSampleFactoryState, StatesThatWouldReadOrWriteOutsideThePoolAreRefused)
-{
-    auto pool = std::make_unique<CSampleFactory>(1000, 4);
-    StoreRamp(*pool, 10, 1.0f);
-    StoreRamp(*pool, 15, 300.0f); // slot 1 at 10 ... 24
-    const CACFDictionary good = Save(*pool);
-    std::vector<bool> used;
-    ASSERT_TRUE(pool->CanRestore(good, used));
-    EXPECT_FALSE(std::make_unique<CSampleFactory>(24, 4)->CanRestore(good, used)) << "capacity";
-    const CFDataStorage& bytes = good.GetCFType().AsDictionary().at("samples").AsData();
+    // States that would read or write outside the pool are refused.
+    EXPECT_FALSE(std::make_unique<CSampleFactory>(6, 4)->CanRestore(d, used)) << "capacity";
     const CFType shortBytes = CFType::Data(CFDataStorage(bytes.begin(), bytes.end() - 1));
     // {slot (-1: the top level), key, value (none: removed)}
     const std::tuple<int, const char*, std::optional<CFType>> cases[] = {
         {-1, "length", {}},
         {-1, "length", CFType::SInt32(-1)},
-        {-1, "length", CFType::String("25")},
+        {-1, "length", CFType::String("7")},
         {-1, "samples", {}},
         {-1, "samples", shortBytes},
         {-1, "data", {}},
-        {1, "size", CFType::SInt32(16)}, // past the length
+        {2, "size", CFType::SInt32(5)}, // 3 + 5 past the length
         {0, "size", CFType::SInt32(-10)},
         {0, "start", CFType::SInt32(-1)},
-        {0, "last", CFType::SInt32(10)}, // not at the end
-        {1, "start", CFType::SInt32(9)}, // overlapping
+        {0, "last", CFType::SInt32(3)},  // not at the end
+        {2, "start", CFType::SInt32(2)}, // overlapping
         {0, "tempo", CFType::Float64(std::nan(""))},
         {0, "size", CFType::Boolean(true)},
     };
     for (const auto& [slot, key, value] : cases)
     {
-        CACFDictionary d = good;
-        CFDictionaryStorage& top = d.GetCFType().AsDictionary();
+        CACFDictionary bad = d;
+        CFDictionaryStorage& entries = bad.GetCFType().AsDictionary();
         CFDictionaryStorage& entry =
-            slot < 0 ? top
-                     : top.at("data").AsArray()[static_cast<std::size_t>(slot)].AsDictionary();
+            slot < 0 ? entries
+                     : entries.at("data").AsArray()[static_cast<std::size_t>(slot)].AsDictionary();
         if (value)
             entry[key] = *value;
         else
             entry.erase(key);
-        EXPECT_FALSE(pool->CanRestore(d, used)) << slot << " " << key;
+        EXPECT_FALSE(restored->CanRestore(bad, used)) << slot << " " << key;
     }
 }

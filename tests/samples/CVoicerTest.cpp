@@ -88,7 +88,6 @@ TEST(CADSR, RampsTakeTheAttackTimeAndTheReleaseReportsInItsLastCall)
     EXPECT_GT(left[10], 0.0f);
     EXPECT_EQ(left[11], 0.0f);
     EXPECT_EQ(env.Stage(), CADSR::kIdle);
-    EXPECT_FALSE(env.GetSamples(nullptr, right.data(), 16, 44100.0));
 }
 
 TEST(CVoice, SyncModesActOnTheirBeats)
@@ -185,48 +184,20 @@ TEST(CVoicer, RestartingAReleasingKeyRisesFromItsLevel)
     EXPECT_FLOAT_EQ(t.voicer.Voice(0).Envelope().Level(), 0.93650889f);
 }
 
-TEST(CVoicer, PlayMixesTheVoicesFreesThoseThatEndAndAllNotesOffFreesEveryOne)
+TEST(CVoicer, PlayMixesTheVoicesAndAllNotesOffFreesEveryOne)
 {
     VoicerFixture t;
-    t.left.fill(1.0f);
-    EXPECT_FALSE(t.Play(64)); // no voice in use: the buffers are untouched
-    EXPECT_EQ(t.left[63], 1.0f);
     t.Start(0, 0.5f);
     t.Start(1, 0.25f);
+    t.left.fill(1.0f);
     EXPECT_TRUE(t.Play(20));
     for (int i : {0, 15, 19}) // 1 + 0.5 x (0.5 + 0.25) x (i + 1) increments
         EXPECT_NEAR(t.left[i], 1.0 + 0.5 * 0.75 * (i + 1) * kInc, 1e-6) << i;
     EXPECT_EQ(t.left[20], 1.0f);
-    t.voicer.StopNote(&t.keys[0], 0);
-    t.voicer.Sync(-1);
-    t.Play(32); // key 0 falls back from 20 increments within 20 frames
-    EXPECT_EQ(t.VoiceOf(0), nullptr);
-    EXPECT_EQ(t.voicer.Top(), 1);
     t.voicer.AllNotesOff();
     EXPECT_EQ(t.voicer.Top(), 0);
     t.ExpectRanking();
-}
-
-TEST(CVoicer, KeysThatEndByThemselvesReleaseTheirVoices)
-{
-    // A sample without tempo stops the moment a stop is asked for; a one-shot runs out.
-    for (const bool oneShot : {false, true})
-    {
-        SCOPED_TRACE(oneShot ? "one-shot" : "no tempo");
-        VoicerFixture t(oneShot ? 120.0 : -1.0);
-        CSample* shortOne = StoreFrames(*t.factory, std::vector<float>(100, 0.5f));
-        if (oneShot) t.keys[0].SetSample(shortOne);
-        shortOne->Release();
-        t.Start(0);
-        for (int i = 0; i < 128; ++i)
-            t.voicer.Play(t.left.data(), t.right.data(), 16, false, 1.0);
-        if (!oneShot) t.voicer.StopNote(&t.keys[0], 1); // would wait for a beat
-        EXPECT_FALSE(t.keys[0].IsPlaying());
-        for (int i = 0; i < 84; ++i) // the 1324 frames of a full release
-            t.voicer.Play(t.left.data(), t.right.data(), 16, false, 1.0);
-        EXPECT_EQ(t.voicer.Top(), 0);
-        EXPECT_TRUE(t.voicer.IsSilent());
-    }
+    EXPECT_FALSE(t.Play(64));
 }
 
 TEST(CKeyInfo, StopSkipAndEndRules)
@@ -272,17 +243,13 @@ TEST(CKeyInfo, StopSkipAndEndRules)
     key.SkipSamples(100); // dropped while the key is not playing
     EXPECT_FALSE(key.Play(left.data(), right.data(), 1, 1.0, 44100.0));
     EXPECT_EQ(key.Skip(), 0);
-    key.Sample()->SetSampleRate(44100.0); // at 48000 Hz 1000 frames advance 918.75
     key.StartPlaying();
-    key.SkipSamples(1000);
-    key.Play(left.data(), right.data(), 1, 1.0, 48000.0);
-    EXPECT_NEAR(left[0], 918.75f, 1e-4f);
     key.SkipSamples(std::numeric_limits<int>::max());
     key.SkipSamples(std::numeric_limits<int>::max());
     EXPECT_EQ(key.Skip(), std::numeric_limits<int32_t>::max()); // saturates
 }
 
-TEST(CKeyInfo, ReferenceCountsThroughAssignmentExchangeResetAndErase)
+TEST(CKeyInfo, ReferenceCountsThroughAssignmentExchangeAndErase)
 {
     auto factory = std::make_unique<CSampleFactory>(1000, 8);
     CSample* s = StoreRamp(*factory, 10);
@@ -316,17 +283,11 @@ TEST(CKeyInfo, ReferenceCountsThroughAssignmentExchangeResetAndErase)
     EXPECT_FALSE(other->IsUsed());
     CKeyInfo c;
     c.SetSample(s);
-    c.Reset(); // drops the sample without releasing it
-    EXPECT_EQ(c.Sample(), nullptr);
-    EXPECT_EQ(s->RefCount(), 2);
-    s->Release();
-    c.SetSample(s);
-    s->Release();
+    s->Release(); // c holds the last reference, which an erase lets go of in the next Play
     c.StartPlaying();
-    c.SetErasePending(true); // the next Play lets go of the last reference
+    c.SetErasePending(true);
     std::array<float, 16> left{}, right{};
     EXPECT_FALSE(c.Play(left.data(), right.data(), 16, 1.0, 44100.0));
     EXPECT_EQ(c.Sample(), nullptr);
-    EXPECT_FALSE(c.ErasePending());
     EXPECT_EQ(factory->Fill(), 0);
 }

@@ -25,13 +25,11 @@ public:
     }
 
 private:
-    // From the previous call's last output frame (count = fade) into the new signal.
     static float Fade(float last, float value, int count, int fade)
     {
         return (last * count + value * (fade - count)) / fade;
     }
 
-    // The second head's weight from the first head's distance behind the writer.
     float Weight(double write, double head) const
     {
         const double size = mSize;
