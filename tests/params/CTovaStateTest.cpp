@@ -1,6 +1,6 @@
 // Tova's preset state through the class-info property: the round trip into a fresh instance,
-// shared and unnamed slots, what a restore switches off, a recording left out of the save,
-// and the states refused before anything changes.
+// what a restore switches off, a recording left out of the save, and the states refused
+// before anything changes.
 
 #include "CTovaProbe.h"
 #include "StateTestUtil.h"
@@ -61,23 +61,6 @@ TEST(CTovaState, ARestoreIntoAFreshInstanceReproducesEveryKeySlotAndFrame)
     EXPECT_TRUE(probe.Key(14).Automatic());
 }
 
-TEST(CTovaState, ASlotNamedByTwoKeysCountsTwoAndOneNamedByNoneIsFree)
-{
-    TovaHost saved;
-    RecordTwoKeys(saved);
-    CFType state = WithEntry(SaveState(saved), "tova-keysinfo", 11,
-                             [](CACFDictionary& key) { key.AddSInt32("id", 0); });
-    state = WithEntry(state, "tova-keysinfo", 20, [](CACFDictionary& key) { key = {}; });
-    TovaHost restored;
-    ASSERT_EQ(RestoreState(restored, state), noErr);
-    CTovaProbe probe(restored.Tova());
-    EXPECT_EQ(probe.Factory().GetSample(0)->RefCount(), 2);
-    EXPECT_EQ(probe.Key(11).Sample(), probe.Factory().GetSample(0));
-    EXPECT_FALSE(probe.Factory().GetSample(1)->IsUsed());
-    EXPECT_EQ(probe.Key(20).Sample(), nullptr);
-    EXPECT_EQ(probe.Factory().Fill(), 1500) << "the free slot's frames still count";
-}
-
 TEST(CTovaState, ARestoreSwitchesOffOneShotsAndUnderMemoryLockWhatTheLockForbids)
 {
     TovaHost host;
@@ -129,26 +112,42 @@ TEST(CTovaState, MalformedStatesAreRefusedBeforeAnythingChanges)
     };
     auto key = [&](std::size_t k, const Edit& edit)
     { return WithEntry(good, "tova-keysinfo", k, edit); };
-    const std::pair<const char*, CFType> cases[] = {
+    CFType withoutType = good;
+    withoutType.AsDictionary().erase("type");
+    // Parameter records of scope 4: scope, element, count, then (id, value) pairs.
+    const CFDataStorage scope4 = {0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 6, 0x3F, 0, 0, 0};
+    struct Case
+    {
+        const char* what;
+        CFType state;
+        OSStatus status = kAudioUnitErr_InvalidPropertyValue;
+    };
+    const Case cases[] = {
+        {"not a dictionary", CFType::Array()},
+        {"has a part key", top("part", CFType::SInt32(1))},
+        {"version 1", top("version", CFType::SInt32(1))},
+        {"no type", withoutType},
         {"another component's state", top("subtype", CFType::SInt32(0x6F746872))}, // 'othr'
+        {"parameters that are no byte string", top("data", CFType::String("x"))},
+        {"a parameter record of scope 4", top("data", CFType::Data(scope4)),
+         kAudioUnitErr_InvalidScope},
         {"samples not a dictionary", top("tova-samples", CFType::SInt32(1))},
         {"keys not a dictionary", top("tova-keysinfo", CFType::Array())},
         // One way out of the pool stands for all of them (the pool's own tests go through each).
         {"slots overlapping",
          WithEntry(good, "tova-samples", 1, [](CACFDictionary& d) { d.AddSInt32("start", 999); })},
         {"keys without data",
-         WithDictionary(good, "tova-keysinfo",
-                        [](CACFDictionary& d) { d.GetCFType().AsDictionary().erase("data"); })},
+         top("tova-keysinfo", CFType::Dictionary({{"version", CFType::SInt32(1)}}))},
         {"a key on slot 64", key(5, [](CACFDictionary& d) { d.AddSInt32("id", 64); })},
         {"a key on a free slot", key(5, [](CACFDictionary& d) { d.AddSInt32("id", 2); })},
         {"a pitch as text", key(10, [](CACFDictionary& d) { d.AddString("pitchshift", "1.0"); })},
         {"an id beyond 32 bits", key(10, [](CACFDictionary& d) { d.AddFloat64("id", 1e12); })},
     };
     const CFType before = SaveState(host);
-    for (const auto& [what, state] : cases)
+    for (const Case& c : cases)
     {
-        SCOPED_TRACE(what);
-        EXPECT_EQ(RestoreState(host, state), kAudioUnitErr_InvalidPropertyValue);
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(RestoreState(host, c.state), c.status);
         EXPECT_EQ(SaveState(host), before);
     }
     EXPECT_EQ(host.Get(kTovaParam_TapeSpeed), 1.0f);

@@ -1,26 +1,18 @@
 // Restores Tova from a valid state whose pool and keys the fuzzer's bytes edit: each eight
-// bytes set one field of a slot, a key or the pool to an integer, a real or a text, or remove
-// it. Whatever the edits, a restore stays inside its arrays and ends with a status, and a
-// state it accepts saves as a state it accepts again.
+// bytes set one field of the pool, a slot or a key to an integer, a real, a text or bytes, or
+// remove it. A restore stays inside its arrays and ends with a status, and a state it accepts
+// saves as a state it accepts again.
 
 #include "CTovaProbe.h"
 #include "StateTestUtil.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-const char* const kSlotFields[] = {"start", "last", "size",      "tempo",
-                                   "sr",    "sync", "neverLoop", "playAll"};
-const char* const kKeyFields[] = {"id", "pitchshift", "speed", "auto", "looping"};
-const char* const kPoolFields[] = {"version", "length", "samples", "data"};
-
-// Key 10 and 11 share slot 0 (1000 frames), key 20 holds slot 1 (500 frames).
-const CFType& Base(TovaHost& host)
-{
-    static const CFType base = [&]
+    static TovaHost host;
+    static const CFType base = [] // keys 10 and 11 share slot 0, key 20 holds slot 1
     {
         CTovaProbe probe(host.Tova());
         probe.GiveSample(10, 1000, 0.25f, 120.0);
@@ -29,38 +21,33 @@ const CFType& Base(TovaHost& host)
         probe.Key(10).Sample()->Retain();
         return SaveState(host);
     }();
-    return base;
-}
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    static TovaHost host;
-    CFType state = Base(host);
+    static const char* const kFields[3][8] = {
+        {"version", "length", "samples", "data", "version", "length", "samples", "data"},
+        {"start", "last", "size", "tempo", "sr", "sync", "neverLoop", "playAll"},
+        {"id", "pitchshift", "speed", "auto", "looping", "id", "auto", "speed"}};
+    CFType state = base;
     CFDictionaryStorage& pool = state.AsDictionary().at("tova-samples").AsDictionary();
-    CFDictionaryStorage& keys = state.AsDictionary().at("tova-keysinfo").AsDictionary();
-    for (std::size_t at = 0; at + 8 <= size; at += 8)
+    CFArrayStorage& keys =
+        state.AsDictionary().at("tova-keysinfo").AsDictionary().at("data").AsArray();
+    for (const std::uint8_t* e = data; e + 8 <= data + size; e += 8)
     {
-        const std::uint8_t* e = data + at;
-        const std::int32_t v =
+        const auto v =
             static_cast<std::int32_t>(std::uint32_t{e[4]} << 24 | std::uint32_t{e[5]} << 16 |
                                       std::uint32_t{e[6]} << 8 | e[7]);
         CFDictionaryStorage* target = &pool;
-        std::string field = kPoolFields[e[2] % 4];
-        if (e[0] % 3 == 1 && pool.count("data") && pool.at("data").GetKind() == CFType::Kind::Array)
+        if (e[0] % 3 == 1)
         {
-            CFArrayStorage& slots = pool.at("data").AsArray();
-            if (slots.empty() || slots[e[1] % slots.size()].GetKind() != CFType::Kind::Dictionary)
+            CFType* slots = pool.count("data") ? &pool.at("data") : nullptr;
+            if (slots == nullptr || slots->GetKind() != CFType::Kind::Array ||
+                slots->AsArray().empty())
                 continue;
-            target = &slots[e[1] % slots.size()].AsDictionary();
-            field = kSlotFields[e[2] % 8];
+            CFType& slot = slots->AsArray()[e[1] % slots->AsArray().size()];
+            if (slot.GetKind() != CFType::Kind::Dictionary) continue;
+            target = &slot.AsDictionary();
         }
         else if (e[0] % 3 == 2)
-        {
-            CFArrayStorage& items = keys.at("data").AsArray();
-            target = &items[e[1] % items.size()].AsDictionary();
-            field = kKeyFields[e[2] % 5];
-        }
+            target = &keys[e[1] % keys.size()].AsDictionary();
+        const std::string field = kFields[e[0] % 3][e[2] % 8];
         switch (e[3] % 5)
         {
         case 0:
@@ -79,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             target->erase(field);
         }
     }
-    if (RestoreState(host, state) != noErr) return 0;
-    if (RestoreState(host, SaveState(host)) != noErr) __builtin_trap();
+    if (RestoreState(host, state) == noErr && RestoreState(host, SaveState(host)) != noErr)
+        __builtin_trap();
     return 0;
 }

@@ -17,25 +17,13 @@ OSStatus RestoreState(const TovaHost& host, const CFType& state)
                                 0, &state, sizeof state);
 }
 
-CFType WithDictionary(CFType state, const char* key, const Edit& edit)
-{
-    CACFDictionary inner(state.AsDictionary().at(key));
-    edit(inner);
-    state.AsDictionary()[key] = inner.GetCFType();
-    return state;
-}
-
 CFType WithEntry(CFType state, const char* key, std::size_t i, const Edit& edit)
 {
-    return WithDictionary(std::move(state), key,
-                          [&](CACFDictionary& inner)
-                          {
-                              CFType& item =
-                                  inner.GetCFType().AsDictionary().at("data").AsArray().at(i);
-                              CACFDictionary entry(item);
-                              edit(entry);
-                              item = entry.GetCFType();
-                          });
+    CFType& item = state.AsDictionary().at(key).AsDictionary().at("data").AsArray().at(i);
+    CACFDictionary entry(item);
+    edit(entry);
+    item = entry.GetCFType();
+    return state;
 }
 
 CFType WithParameter(CFType state, AudioUnitParameterID id, float value)

@@ -11,8 +11,6 @@ CFType SaveState(const TovaHost& host);
 OSStatus RestoreState(const TovaHost& host, const CFType& state);
 
 using Edit = std::function<void(CACFDictionary&)>;
-// The state with the top-level dictionary under key changed by edit.
-CFType WithDictionary(CFType state, const char* key, const Edit& edit);
 // The state with entry i of the array "data" of the dictionary under key changed by edit.
 CFType WithEntry(CFType state, const char* key, std::size_t i, const Edit& edit);
 // The state with parameter id set to value in the parameter blob.

@@ -16,18 +16,12 @@ bool WriteAudioFile(const std::string& path, int format, int sampleRate, int cha
     info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) return false;
-    constexpr std::int64_t kChunk = 4096;
-    std::vector<float> chunk(static_cast<std::size_t>(kChunk * channels));
-    bool ok = true;
-    for (std::int64_t at = 0; at < frames && ok; at += kChunk)
-    {
-        const std::int64_t n = std::min(kChunk, frames - at);
-        for (std::int64_t i = 0; i < n; ++i)
-            for (int c = 0; c < channels; ++c)
-                chunk[static_cast<std::size_t>(i * channels + c)] = value(at + i, c);
-        ok = sf_writef_float(file, chunk.data(), n) == n;
-    }
-    return sf_close(file) == 0 && ok;
+    std::vector<float> samples;
+    for (std::int64_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples.push_back(value(i, c));
+    const bool written = sf_writef_float(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
 }
 
 float Sine440(std::int64_t frame, int sampleRate)

@@ -6,7 +6,6 @@
 
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -26,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool written = std::fwrite(data, 1, size, file) == size;
     std::fclose(file);
     if (!written) return 0;
-    DecodedAudioFile decoded;
     try
     {
+        DecodedAudioFile decoded;
         DecodeAudioFileForImport(path, 1 << 18, decoded); // enough to reach every decoder path
     }
     catch (const CAXException&)

@@ -1,5 +1,5 @@
-// The import's audio-file reader: files libsndfile writes come back frame for frame, long
-// files cross chunks and are cut at the limit, and files it cannot read give their status.
+// The import's audio-file reader: files libsndfile writes come back frame for frame, across
+// chunks and cut at the limit, and files it cannot read give their status.
 
 #include "AudioFileTestUtil.h"
 
@@ -47,48 +47,43 @@ bool Holds(const DecodedAudioFile& decoded, std::int64_t count, float tolerance)
 }
 } // namespace
 
-TEST(CAAudioFileImport, LosslessFilesComeBackFrameForFrame)
+TEST(CAAudioFileImport, LosslessFilesComeBackFrameForFrameAndAreCutAtTheLimit)
 {
-    const std::pair<const char*, int> cases[] = {
-        {"pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-        {"pcm24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
-        {"float.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
-        {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    };
-    for (const auto& [name, format] : cases)
+    struct Case
     {
-        SCOPED_TRACE(name);
-        const std::string path = TempAudioPath(name);
-        ASSERT_TRUE(WriteAudioFile(path, format, 48000, 2, 48000, Exact));
-        DecodedAudioFile decoded;
-        ASSERT_EQ(Decode(path, 1 << 24, decoded), noErr);
+        const char* name;
+        int format;
+        std::int64_t frames;
+    };
+    // One chunk is 64 × 32768 bytes = 262144 stereo float frames; 300000 frames take two.
+    const Case cases[] = {
+        {"pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000},
+        {"pcm24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 48000},
+        {"float.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 48000},
+        {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000},
+        {"long.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 300000},
+    };
+    DecodedAudioFile decoded;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteAudioFile(TempAudioPath(c.name), c.format, 48000, 2, c.frames, Exact));
+        ASSERT_EQ(Decode(TempAudioPath(c.name), 1 << 24, decoded), noErr);
         EXPECT_EQ(decoded.sampleRate, 48000);
         EXPECT_EQ(decoded.channels, 2u);
-        ASSERT_EQ(decoded.fileFrames, 48000);
-        ASSERT_EQ(decoded.left.size(), 48000u);
-        ASSERT_EQ(decoded.right.size(), 48000u);
+        ASSERT_EQ(decoded.fileFrames, c.frames);
+        ASSERT_EQ(decoded.left.size(), static_cast<std::size_t>(c.frames));
+        ASSERT_EQ(decoded.right.size(), static_cast<std::size_t>(c.frames));
         // Floats go into integers × 32767 and come out × 1/32768: within x/32768 of x.
-        EXPECT_TRUE(Holds(decoded, 48000, 1.0f / 32768));
-        std::filesystem::remove(path);
+        EXPECT_TRUE(Holds(decoded, c.frames, 1.0f / 32768));
     }
-}
-
-TEST(CAAudioFileImport, LongFilesCrossChunksIntactAndAreCutAtTheLimit)
-{
-    // One chunk is 64 × 32768 bytes = 262144 stereo float frames; 300000 frames take two.
-    const std::string path = TempAudioPath("long.wav");
-    ASSERT_TRUE(WriteAudioFile(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 300000, Exact));
-    DecodedAudioFile decoded;
-    ASSERT_EQ(Decode(path, 1 << 24, decoded), noErr);
-    ASSERT_EQ(decoded.left.size(), 300000u);
-    EXPECT_TRUE(Holds(decoded, 300000, 0.0f));
-    ASSERT_EQ(Decode(path, 270001, decoded), noErr);
+    ASSERT_EQ(Decode(TempAudioPath("long.wav"), 270001, decoded), noErr);
     EXPECT_EQ(decoded.left.size(), 270001u);
     EXPECT_EQ(decoded.fileFrames, 300000) << "the file's length, not what was kept";
     EXPECT_EQ(decoded.right.back(), Exact(270000, 1));
-    ASSERT_EQ(Decode(path, 0, decoded), noErr);
+    ASSERT_EQ(Decode(TempAudioPath("long.wav"), 0, decoded), noErr);
     EXPECT_TRUE(decoded.left.empty());
-    std::filesystem::remove(path);
+    std::filesystem::remove_all(std::filesystem::path(TempAudioPath("x")).parent_path());
 }
 
 TEST(CAAudioFileImport, FilesItCannotReadGiveTheirStatus)

@@ -1,6 +1,6 @@
 // The render thread renders, announces a property and asks the host's callbacks while another
-// thread changes parameters, listeners, render notifications, host callbacks and the input
-// source. Under ThreadSanitizer this must show no data race.
+// thread changes parameters, listeners, render notifications, host callbacks, the input
+// source and the bypass flag. Under ThreadSanitizer this must show no data race.
 
 #include "HostHarness.h"
 
@@ -11,12 +11,6 @@ namespace
 {
 void Listener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {}
 
-OSStatus Notification(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
-                      AudioBufferList*)
-{
-    return noErr;
-}
-
 OSStatus Beat(void* host, Float64* beat, Float64* tempo)
 {
     *beat = *static_cast<const Float64*>(host);
@@ -24,6 +18,7 @@ OSStatus Beat(void* host, Float64* beat, Float64* tempo)
     return noErr;
 }
 
+// An input source, and a render notification that writes over what it is shown.
 OSStatus Ones(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
               AudioBufferList* data)
 {
@@ -38,11 +33,9 @@ TEST(AUBaseConcurrency, RenderWhileTheHostChangesThings)
 {
     OpenUnit unit;
     ASSERT_EQ(noErr, AudioUnitInitialize(unit));
-    TestPlugin& plugin = unit.plugin();
     constexpr AudioUnitPropertyID kAnnounced = 64002;
-    const Float64 hostBeats[2] = {1.0, 2.0};
+    Float64 hostBeats[2] = {1.0, 2.0};
     std::atomic<bool> stop{false};
-
     std::thread render(
         [&]
         {
@@ -51,33 +44,30 @@ TEST(AUBaseConcurrency, RenderWhileTheHostChangesThings)
             {
                 for (UInt32 bus = 0; bus < TestPlugin::kOutputBuses; ++bus)
                     EXPECT_EQ(noErr, Render(unit, sampleTime, bus, 32, out.list));
-                plugin.PropertyChanged(kAnnounced, kAudioUnitScope_Global, 0);
-                Float64 beat = 0;
-                Float64 tempo = 0;
-                if (plugin.CallHostBeatAndTempo(&beat, &tempo) == noErr)
+                unit.plugin().PropertyChanged(kAnnounced, kAudioUnitScope_Global, 0);
+                Float64 beat = 0, tempo = 0;
+                if (unit.plugin().CallHostBeatAndTempo(&beat, &tempo) == noErr)
                 {
                     EXPECT_TRUE(beat == 1.0 || beat == 2.0); // never a mix of two host records
                 }
                 EXPECT_GE(ParameterValue(unit, 0), 0.0f);
-                (void)plugin.ShouldBypassEffect();
+                (void)unit.plugin().ShouldBypassEffect();
             }
         });
-
     for (int i = 0; i < 300; ++i)
     {
         AudioUnitSetParameter(unit, 0, kAudioUnitScope_Global, 0, static_cast<Float32>(i), 0);
         AudioUnitAddPropertyListener(unit, kAnnounced, Listener, nullptr);
-        AudioUnitAddRenderNotify(unit, Notification, nullptr);
-        const HostCallbackInfo host{const_cast<Float64*>(&hostBeats[i % 2]), Beat, nullptr,
-                                    nullptr};
-        SetGlobal(unit, kAudioUnitProperty_HostCallbacks, host);
+        AudioUnitAddRenderNotify(unit, Ones, nullptr);
+        SetGlobal(unit, kAudioUnitProperty_HostCallbacks,
+                  HostCallbackInfo{&hostBeats[i % 2], Beat, nullptr, nullptr});
         const AURenderCallbackStruct input{i % 2 == 0 ? Ones : nullptr, nullptr};
         AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
                              &input, sizeof(input));
         SetGlobal(unit, kAudioUnitProperty_BypassEffect, UInt32(i % 2));
         std::this_thread::yield();
         AudioUnitRemovePropertyListener(unit, kAnnounced, Listener);
-        AudioUnitRemoveRenderNotify(unit, Notification, nullptr);
+        AudioUnitRemoveRenderNotify(unit, Ones, nullptr);
     }
     stop = true;
     render.join();

@@ -1,11 +1,9 @@
 // Restores states whose parameter blob and element names come from the fuzzer: whatever the
-// bytes, a restore must stay inside its buffers and end with a status.
-#include "params/frame/TestPlugin.h"
+// bytes, a restore stays inside its buffers and ends with a status.
+#include "TestPlugin.h"
 
 #include "platform/cf/CACFDictionary.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -27,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = 1 + data[0] % size;
     state.AddData("data", CFDataStorage(data + 1, data + split));
     const std::string text(reinterpret_cast<const char*>(data + split), size - split);
-    CACFDictionary names;
-    CACFDictionary scopeNames;
+    CACFDictionary names, scopeNames;
     scopeNames.AddString(text.substr(0, text.size() / 2), text.substr(text.size() / 2));
     names.AddDictionary(text.substr(0, 1), scopeNames);
     state.AddDictionary("element-name", names);

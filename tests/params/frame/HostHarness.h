@@ -1,26 +1,20 @@
 #pragma once
 // What the frame tests share: an instance that closes itself, and stereo buffers to render into.
 
-#include "params/frame/TestPlugin.h"
+#include "TestPlugin.h"
 #include "platform/MusicDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-class OpenUnit
+struct OpenUnit
 {
-public:
-    OpenUnit() { EXPECT_EQ(noErr, AudioComponentInstanceNew(&kTestPluginRegistration, &mUnit)); }
-    ~OpenUnit() { AudioComponentInstanceDispose(mUnit); }
-    OpenUnit(const OpenUnit&) = delete;
-    OpenUnit& operator=(const OpenUnit&) = delete;
-
-    operator AudioUnit() const { return mUnit; }
-    TestPlugin& plugin() const { return PluginOf(mUnit); }
-
-private:
-    AudioUnit mUnit = nullptr;
+    OpenUnit() { EXPECT_EQ(noErr, AudioComponentInstanceNew(&kTestPluginRegistration, &unit)); }
+    ~OpenUnit() { AudioComponentInstanceDispose(unit); }
+    operator AudioUnit() const { return unit; }
+    TestPlugin& plugin() const { return *static_cast<TestPlugin*>(unit->storage); }
+    AudioUnit unit = nullptr;
 };
 
 // Two channels of host memory filled with -9, and the list that points at them.
@@ -32,8 +26,7 @@ struct StereoBuffers
         list.mBuffers[0] = {1, frames * UInt32(sizeof(Float32)), left.data()};
         list.mBuffers[1] = {1, frames * UInt32(sizeof(Float32)), right.data()};
     }
-    std::vector<Float32> left;
-    std::vector<Float32> right;
+    std::vector<Float32> left, right;
     AudioBufferList list;
 };
 
@@ -47,11 +40,6 @@ inline OSStatus Render(AudioUnit unit, Float64 sampleTime, UInt32 bus, UInt32 fr
     return AudioUnitRender(unit, &flags, &ts, bus, frames, &list);
 }
 
-template <class T> OSStatus SetGlobal(AudioUnit unit, AudioUnitPropertyID id, const T& value)
-{
-    return AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &value, sizeof(T));
-}
-
 inline AudioUnitParameterValue ParameterValue(AudioUnit unit, AudioUnitParameterID id,
                                               AudioUnitScope scope = kAudioUnitScope_Global,
                                               AudioUnitElement element = 0)
@@ -59,4 +47,9 @@ inline AudioUnitParameterValue ParameterValue(AudioUnit unit, AudioUnitParameter
     AudioUnitParameterValue value = -1234;
     EXPECT_EQ(noErr, AudioUnitGetParameter(unit, id, scope, element, &value));
     return value;
+}
+
+template <class T> OSStatus SetGlobal(AudioUnit unit, AudioUnitPropertyID id, const T& value)
+{
+    return AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &value, sizeof(T));
 }

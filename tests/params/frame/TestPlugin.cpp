@@ -1,4 +1,4 @@
-#include "params/frame/TestPlugin.h"
+#include "TestPlugin.h"
 
 #include "params/frame/ComponentEntryPoint.h"
 
@@ -7,9 +7,26 @@
 
 namespace
 {
-ComponentResult TestPluginEntry(ComponentParameters* params, void* storage)
+ComponentResult Entry(ComponentParameters* params, void* storage)
 {
     return ComponentEntryPoint<TestPlugin>::Dispatch(params, storage);
+}
+
+void Throw(TestPlugin::Fault fault)
+{
+    switch (fault)
+    {
+    case TestPlugin::Fault::None:
+        return;
+    case TestPlugin::Fault::Status32:
+        throw kAudioUnitErr_FailedInitialization;
+    case TestPlugin::Fault::Status16:
+        throw SInt16(-2);
+    case TestPlugin::Fault::OutOfMemory:
+        throw std::bad_alloc();
+    case TestPlugin::Fault::Other:
+        throw std::string("neither a status nor memory");
+    }
 }
 } // namespace
 
@@ -17,14 +34,12 @@ const AudioComponentRegistration kTestPluginRegistration{
     {kAudioUnitType_MusicEffect, FourCharCode("Test"), FourCharCode("Qzpt")},
     "Test plug-in",
     0x00010100,
-    TestPluginEntry};
+    Entry};
 
 TestPlugin::TestPlugin(AudioComponentInstance instance) : AUMIDIEffectBase(instance)
 {
     SetMaxFramesPerSlice(64);
     Globals()->SetParameter(0, 0.5f);
-    Globals()->SetParameter(1, 1.0f);
-    Globals()->SetParameter(2, 0.0f);
 }
 
 void TestPlugin::PostConstructor()
@@ -34,51 +49,24 @@ void TestPlugin::PostConstructor()
     Outputs().GetElement(1)->SetParameter(7, 0.25f);
 }
 
-void TestPlugin::ThrowFault() const
-{
-    switch (mFault)
-    {
-    case Fault::None:
-        return;
-    case Fault::Status32:
-        throw kAudioUnitErr_FailedInitialization;
-    case Fault::Status16:
-        throw SInt16(-2);
-    case Fault::OutOfMemory:
-        throw std::bad_alloc();
-    case Fault::Other:
-        throw std::string("neither a status nor memory");
-    }
-}
-
 OSStatus TestPlugin::Reset(AudioUnitScope, AudioUnitElement)
 {
-    ThrowFault();
+    Throw(mFault);
     return noErr;
-}
-
-OSStatus TestPlugin::SetParameter(AudioUnitParameterID id, AudioUnitScope scope,
-                                  AudioUnitElement element, AudioUnitParameterValue value,
-                                  UInt32 bufferOffsetInFrames)
-{
-    ++mSetCalls;
-    return AUMIDIEffectBase::SetParameter(id, scope, element, value, bufferOffsetInFrames);
 }
 
 OSStatus TestPlugin::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
                                const AudioTimeStamp& timeStamp, UInt32 bus, UInt32 frames)
 {
     ++mRenders;
-    ThrowFault();
+    Throw(mFault);
     if (mRenderResult != noErr) return mRenderResult;
     const bool input = bus == 0 && GetInput(0)->IsActive();
     if (input) GetInput(0)->PullInput(ioActionFlags, timeStamp, 0, frames);
     for (UInt32 c = 0; c < 2; ++c)
-    {
-        Float32* out = GetOutput(bus)->GetChannelData(c);
         for (UInt32 i = 0; i < frames; ++i)
-            out[i] = static_cast<Float32>(bus) + 0.25f * static_cast<Float32>(c) +
-                     (input ? GetInput(0)->GetChannelData(c)[i] : 0.0f);
-    }
+            GetOutput(bus)->GetChannelData(c)[i] =
+                static_cast<Float32>(bus) + 0.25f * static_cast<Float32>(c) +
+                (input ? GetInput(0)->GetChannelData(c)[i] : 0.0f);
     return noErr;
 }
