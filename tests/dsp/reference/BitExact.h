@@ -1,6 +1,5 @@
 #pragma once
-// Bit-for-bit comparison against the reference implementations, and the signals that drive
-// both through every arithmetic path.
+// Bit-for-bit comparison against the reference implementations, and their test signals.
 
 #include <gtest/gtest.h>
 
@@ -24,9 +23,8 @@ inline ::testing::AssertionResult SameBits(const float* actual, const float* exp
     return ::testing::AssertionSuccess();
 }
 
-// Noise that is silent, subnormal, loud, quiet, full scale or anti-phase; with `infinities`
-// an infinity now and then, whose NaNs must travel through both alike (NaNs fed in are left
-// out: which of two NaNs an addition passes on is not fixed).
+// Silent, subnormal, loud, quiet, full-scale or anti-phase noise; with `infinities` an infinity
+// now and then (not NaNs: which of two an addition passes on is not fixed).
 inline void FillSignal(std::mt19937& rng, float* left, float* right, int frames,
                        bool infinities = false)
 {

@@ -25,11 +25,6 @@ public:
     }
 
 private:
-    static float Fade(float last, float value, int count, int fade)
-    {
-        return (last * count + value * (fade - count)) / fade;
-    }
-
     float Weight(double write, double head) const
     {
         const double size = mSize;
@@ -79,7 +74,8 @@ private:
                     const float b = Heads(mWrite, r1, r2, ch);
                     out = static_cast<float>(a + f * (b - a));
                 }
-                if (count > 0) out = Fade(ch == 0 ? mLastL : mLastR, out, count, fade);
+                const float last = ch == 0 ? mLastL : mLastR; // fades from the last call's end
+                if (count > 0) out = (last * count + out * (fade - count)) / fade;
                 (ch == 0 ? outL : outR)[i] = out;
             }
             if (!shifting) continue;

@@ -14,9 +14,7 @@ public:
     {
         for (long i = 0; i < frames; ++i)
         {
-            const float left = inL[i];
-            const float right = inR[i];
-            const float x = (left + right) * gain;
+            const float left = inL[i], right = inR[i], x = (left + right) * gain;
             float sum[kChannels] = {0.0f, 0.0f};
             for (int ch = 0; ch < kChannels; ++ch)
             {
