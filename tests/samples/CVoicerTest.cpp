@@ -43,12 +43,6 @@ struct VoicerFixture
         voicer.Sync(-1);
     }
     bool Play(int frames) { return voicer.Play(left.data(), right.data(), frames, true, 1.0); }
-    const CVoice* VoiceOf(int k) const
-    {
-        for (int i = 0; i < voicer.NumVoices(); ++i)
-            if (voicer.Voice(i).Note() == &keys[k]) return &voicer.Voice(i);
-        return nullptr;
-    }
     // The used voices hold the ranks 1 ... Top() once each, the free ones 0.
     void ExpectRanking() const
     {
@@ -146,8 +140,7 @@ TEST(CVoicer, SeventeenthStartStealsTheOldestVoiceRanksStayOneToSixteenAllNotesO
         t.voicer.RemovePriority(bad), t.voicer.MoveToTop(bad);
     t.ExpectRanking();
     t.Start(16); // key 0 had rank 1: its voice 0 plays key 16, newest, from silence
-    EXPECT_EQ(t.VoiceOf(0), nullptr);
-    EXPECT_EQ(t.VoiceOf(16), &t.voicer.Voice(0));
+    EXPECT_EQ(t.voicer.Voice(0).Note(), &t.keys[16]);
     EXPECT_EQ(t.voicer.Voice(0).Envelope().Level(), 0.0f);
     EXPECT_EQ(t.voicer.Priority(0), 16);
     EXPECT_EQ(t.voicer.Priority(1), 1);
@@ -182,7 +175,7 @@ TEST(CVoicer, RestartingAReleasingKeyRisesFromItsLevel)
     // 100 frames of release from 1: 1 - 100 / 1322.99997, as a float sum 0.92441535.
     EXPECT_FLOAT_EQ(t.voicer.Voice(0).Envelope().Level(), 0.92441535f);
     t.Start(0, 0.5f);
-    EXPECT_EQ(t.VoiceOf(0), &t.voicer.Voice(0));
+    EXPECT_EQ(t.voicer.Voice(0).Note(), &t.keys[0]);
     EXPECT_EQ(t.voicer.Priority(0), 2); // newest
     t.ExpectRanking();
     t.Play(16); // 16 increments more: 0.93650889
