@@ -22,11 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return SaveState(host);
     }();
     static const char* const kFields[3][8] = {
-        {"version", "length", "samples", "data", "version", "length", "samples", "data"},
+        {"version", "length", "samples", "version", "length", "samples", "length", "samples"},
         {"start", "last", "size", "tempo", "sr", "sync", "neverLoop", "playAll"},
         {"id", "pitchshift", "speed", "auto", "looping", "id", "auto", "speed"}};
     CFType state = base;
     CFDictionaryStorage& pool = state.AsDictionary().at("tova-samples").AsDictionary();
+    CFArrayStorage& slots = pool.at("data").AsArray();
     CFArrayStorage& keys =
         state.AsDictionary().at("tova-keysinfo").AsDictionary().at("data").AsArray();
     for (const std::uint8_t* e = data; e + 8 <= data + size; e += 8)
@@ -34,37 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto v =
             static_cast<std::int32_t>(std::uint32_t{e[4]} << 24 | std::uint32_t{e[5]} << 16 |
                                       std::uint32_t{e[6]} << 8 | e[7]);
-        CFDictionaryStorage* target = &pool;
-        if (e[0] % 3 == 1)
-        {
-            CFType* slots = pool.count("data") ? &pool.at("data") : nullptr;
-            if (slots == nullptr || slots->GetKind() != CFType::Kind::Array ||
-                slots->AsArray().empty())
-                continue;
-            CFType& slot = slots->AsArray()[e[1] % slots->AsArray().size()];
-            if (slot.GetKind() != CFType::Kind::Dictionary) continue;
-            target = &slot.AsDictionary();
-        }
-        else if (e[0] % 3 == 2)
-            target = &keys[e[1] % keys.size()].AsDictionary();
+        CFDictionaryStorage& target = e[0] % 3 == 0   ? pool
+                                      : e[0] % 3 == 1 ? slots[e[1] % slots.size()].AsDictionary()
+                                                      : keys[e[1] % keys.size()].AsDictionary();
         const std::string field = kFields[e[0] % 3][e[2] % 8];
-        switch (e[3] % 5)
-        {
-        case 0:
-            (*target)[field] = CFType::SInt32(v);
-            break;
-        case 1:
-            (*target)[field] = CFType::Float64(v / 256.0);
-            break;
-        case 2:
-            (*target)[field] = CFType::String(std::to_string(v));
-            break;
-        case 3:
-            (*target)[field] = CFType::Data(CFDataStorage(static_cast<std::uint16_t>(v), 0x3E));
-            break;
-        default:
-            target->erase(field);
-        }
+        const CFType values[] = {CFType::SInt32(v), CFType::Float64(v / 256.0),
+                                 CFType::String(std::to_string(v)),
+                                 CFType::Data(CFDataStorage(static_cast<std::uint16_t>(v), 0x3E))};
+        if (e[3] % 5 == 4)
+            target.erase(field);
+        else
+            target[field] = values[e[3] % 5];
     }
     if (RestoreState(host, state) == noErr && RestoreState(host, SaveState(host)) != noErr)
         __builtin_trap();

@@ -72,8 +72,8 @@ TEST(CAAudioFileImport, LosslessFilesComeBackFrameForFrameAndAreCutAtTheLimit)
         EXPECT_EQ(decoded.sampleRate, 48000);
         EXPECT_EQ(decoded.channels, 2u);
         ASSERT_EQ(decoded.fileFrames, c.frames);
-        ASSERT_EQ(decoded.left.size(), static_cast<std::size_t>(c.frames));
-        ASSERT_EQ(decoded.right.size(), static_cast<std::size_t>(c.frames));
+        ASSERT_TRUE(decoded.left.size() == decoded.right.size() &&
+                    decoded.left.size() == static_cast<std::size_t>(c.frames));
         // Floats go into integers × 32767 and come out × 1/32768: within x/32768 of x.
         EXPECT_TRUE(Holds(decoded, c.frames, 1.0f / 32768));
     }
@@ -101,14 +101,10 @@ TEST(CAAudioFileImport, FilesItCannotReadGiveTheirStatus)
     const std::string wav = TempAudioPath("cut.wav");
     ASSERT_TRUE(WriteAudioFile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 100, Exact));
     std::filesystem::resize_file(wav, 20); // inside the header
-    std::ofstream(TempAudioPath("empty.wav"));
     std::ofstream(TempAudioPath("text.wav")) << "This is a shopping list, not a song.\n";
-    std::filesystem::create_directories(TempAudioPath("folder"));
     const std::pair<const char*, OSStatus> cases[] = {
         {"missing.wav", kAudioFileFileNotFoundError},
-        {"empty.wav", kAudioFileUnsupportedFileTypeError},
         {"text.wav", kAudioFileUnsupportedFileTypeError},
-        {"folder", kAudioFileUnsupportedFileTypeError},
         {"cut.wav", kAudioFileInvalidFileError},
         {"cut.flac", kAudioFileInvalidFileError},
     };

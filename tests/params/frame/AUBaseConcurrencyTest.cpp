@@ -50,7 +50,9 @@ TEST(AUBaseConcurrency, RenderWhileTheHostChangesThings)
                 {
                     EXPECT_TRUE(beat == 1.0 || beat == 2.0); // never a mix of two host records
                 }
-                EXPECT_GE(ParameterValue(unit, 0), 0.0f);
+                AudioUnitParameterValue value = -1;
+                AudioUnitGetParameter(unit, 0, kAudioUnitScope_Global, 0, &value);
+                EXPECT_GE(value, 0.0f);
                 (void)unit.plugin().ShouldBypassEffect();
             }
         });
@@ -71,5 +73,7 @@ TEST(AUBaseConcurrency, RenderWhileTheHostChangesThings)
     }
     stop = true;
     render.join();
-    EXPECT_EQ(299.0f, ParameterValue(unit, 0));
+    AudioUnitParameterValue last = 0;
+    AudioUnitGetParameter(unit, 0, kAudioUnitScope_Global, 0, &last);
+    EXPECT_EQ(299.0f, last);
 }

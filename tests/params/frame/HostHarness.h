@@ -40,15 +40,6 @@ inline OSStatus Render(AudioUnit unit, Float64 sampleTime, UInt32 bus, UInt32 fr
     return AudioUnitRender(unit, &flags, &ts, bus, frames, &list);
 }
 
-inline AudioUnitParameterValue ParameterValue(AudioUnit unit, AudioUnitParameterID id,
-                                              AudioUnitScope scope = kAudioUnitScope_Global,
-                                              AudioUnitElement element = 0)
-{
-    AudioUnitParameterValue value = -1234;
-    EXPECT_EQ(noErr, AudioUnitGetParameter(unit, id, scope, element, &value));
-    return value;
-}
-
 template <class T> OSStatus SetGlobal(AudioUnit unit, AudioUnitPropertyID id, const T& value)
 {
     return AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &value, sizeof(T));

@@ -2,9 +2,6 @@
 
 #include "params/frame/ComponentEntryPoint.h"
 
-#include <new>
-#include <string>
-
 namespace
 {
 ComponentResult Entry(ComponentParameters* params, void* storage)
@@ -12,22 +9,6 @@ ComponentResult Entry(ComponentParameters* params, void* storage)
     return ComponentEntryPoint<TestPlugin>::Dispatch(params, storage);
 }
 
-void Throw(TestPlugin::Fault fault)
-{
-    switch (fault)
-    {
-    case TestPlugin::Fault::None:
-        return;
-    case TestPlugin::Fault::Status32:
-        throw kAudioUnitErr_FailedInitialization;
-    case TestPlugin::Fault::Status16:
-        throw SInt16(-2);
-    case TestPlugin::Fault::OutOfMemory:
-        throw std::bad_alloc();
-    case TestPlugin::Fault::Other:
-        throw std::string("neither a status nor memory");
-    }
-}
 } // namespace
 
 const AudioComponentRegistration kTestPluginRegistration{
@@ -51,7 +32,7 @@ void TestPlugin::PostConstructor()
 
 OSStatus TestPlugin::Reset(AudioUnitScope, AudioUnitElement)
 {
-    Throw(mFault);
+    mFault();
     return noErr;
 }
 
@@ -59,7 +40,7 @@ OSStatus TestPlugin::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
                                const AudioTimeStamp& timeStamp, UInt32 bus, UInt32 frames)
 {
     ++mRenders;
-    Throw(mFault);
+    mFault();
     if (mRenderResult != noErr) return mRenderResult;
     const bool input = bus == 0 && GetInput(0)->IsActive();
     if (input) GetInput(0)->PullInput(ioActionFlags, timeStamp, 0, frames);

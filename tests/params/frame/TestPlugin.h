@@ -5,20 +5,14 @@
 
 #include "params/frame/AUMIDIEffectBase.h"
 
+#include <functional>
+
 extern const AudioComponentRegistration kTestPluginRegistration;
 
 class TestPlugin : public AUMIDIEffectBase
 {
 public:
     static constexpr UInt32 kOutputBuses = 3;
-    enum class Fault
-    {
-        None,
-        Status32,
-        Status16,
-        OutOfMemory,
-        Other
-    }; // what Reset/RenderBus throw
 
     explicit TestPlugin(AudioComponentInstance instance);
     void PostConstructor() override;
@@ -26,7 +20,7 @@ public:
     OSStatus RenderBus(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& timeStamp,
                        UInt32 bus, UInt32 frames) override;
 
-    Fault mFault = Fault::None;
-    OSStatus mRenderResult = noErr; // what RenderBus returns when it does not throw
+    std::function<void()> mFault = [] {}; // called by Reset and RenderBus
+    OSStatus mRenderResult = noErr;       // what RenderBus returns when it does not throw
     int mRenders = 0;
 };
