@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <tuple>
 
@@ -106,4 +107,82 @@ TEST(TovaScenario, AnImportedFileIsStoredFrameForFrameAndTheNextNoteTakesIt)
     ASSERT_EQ(noErr, host.Render(512));
     EXPECT_EQ(sample, probe.Key(60).Sample());
     EXPECT_EQ(nullptr, probe.ImportSample());
+}
+
+TEST(TovaScenario, ABeatSyncedStopCutsToWholeBeatsAtOnceInTheFirstHalfElseAtTheNextBeat)
+{
+    constexpr UInt32 kBlock = 375;
+    // Stop requests 2.3125, 2.703125 and 0.3125 beats after the start (148, 173 and 20 blocks).
+    const struct
+    {
+        UInt32 blocks;
+        bool atOnce;
+        int beats;
+    } cases[] = {{148, true, 2}, {173, false, 3}, {20, false, 1}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.blocks);
+        TovaHost host(48000);
+        CTovaProbe probe(host.Tova());
+        host.SetInput(TovaHost::Constant(300000, 0.5f));
+        host.Set(kTovaParam_Recording, 1);
+        host.Set(kTovaParam_RecordSync, 1);
+        host.SetPlaying(true);
+        ASSERT_EQ(noErr, host.RenderFrames(24000, kBlock)); // beat 1.0
+        host.NoteOn(62);
+        ASSERT_EQ(noErr, host.RenderFrames(c.blocks * kBlock, kBlock));
+        host.NoteOff(62);
+        ASSERT_EQ(noErr, host.Render(kBlock));
+        // A stop after 0.3125 beats finds less than a beat and is tried again until beat 2.
+        EXPECT_EQ(c.atOnce ? -1 : 62, probe.RecordKey());
+        ASSERT_EQ(noErr, host.RenderFrames(24000, kBlock));
+        EXPECT_EQ(-1, probe.RecordKey());
+        ASSERT_NE(nullptr, probe.Key(62).Sample());
+        EXPECT_EQ(c.beats * 24000, probe.Key(62).Sample()->Size());
+    }
+}
+
+TEST(TovaScenario, ANewRecordingSpreadsToTheMidpointBelowAndUpToKey125)
+{
+    TovaHost host(48000);
+    CTovaProbe probe(host.Tova());
+    CSample* own = probe.GiveSample(48, 1000);
+    host.SetInput(TovaHost::Constant(10000, 0.5f));
+    host.Set(kTovaParam_Recording, 1);
+    host.NoteOn(60); // the host is stopped: start and stop at once, no cut
+    ASSERT_EQ(noErr, host.RenderFrames(4096, 512));
+    host.NoteOff(60);
+    ASSERT_EQ(noErr, host.Render(512));
+    const CSample* recorded = probe.Key(60).Sample();
+    ASSERT_NE(nullptr, recorded);
+    EXPECT_FALSE(probe.Key(60).Automatic());
+    EXPECT_EQ(own, probe.Key(48).Sample());
+    for (int k = 49; k < 128; ++k)
+    {
+        SCOPED_TRACE(k);
+        const bool copy = (k >= 54 && k < 60) || (k > 60 && k <= 125);
+        if (k == 60) continue;
+        EXPECT_EQ(copy ? recorded : nullptr, probe.Key(k).Sample());
+        if (!copy) continue;
+        EXPECT_TRUE(probe.Key(k).Automatic());
+        EXPECT_DOUBLE_EQ(std::exp2((k - 60) / 12.0), probe.Key(k).PitchShift());
+    }
+    EXPECT_DOUBLE_EQ(0.70710678118654757, probe.Key(54).PitchShift()); // 2^(−6/12)
+}
+
+TEST(TovaScenario, ARecordingThatFillsThePoolKeepsWhatFittedAndSwitchesRecordingOff)
+{
+    TovaHost host(48000);
+    host.collect = false;
+    CTovaProbe probe(host.Tova());
+    probe.GiveSample(30, CTova::kPoolFrames - 10000); // 10000 frames left
+    host.SetInput(TovaHost::Constant(20000, 0.5f));
+    host.Set(kTovaParam_Recording, 1);
+    host.NoteOn(62);
+    ASSERT_EQ(noErr, host.RenderFrames(16384, 512));
+    EXPECT_EQ(-1, probe.RecordKey());
+    ASSERT_NE(nullptr, probe.Key(62).Sample());
+    EXPECT_EQ(10000, probe.Key(62).Sample()->Size());
+    EXPECT_EQ(0.0f, host.Get(kTovaParam_Recording));
+    EXPECT_EQ(0.0f, host.Get(kTovaParam_Autolooper));
 }

@@ -182,6 +182,24 @@ TEST(CVoicer, RestartingAReleasingKeyRisesFromItsLevel)
     EXPECT_FLOAT_EQ(t.voicer.Voice(0).Envelope().Level(), 0.93650889f);
 }
 
+TEST(CVoicer, AVoiceWhoseOneShotRanOutIsReleasedAndFreed)
+{
+    VoicerFixture t;
+    t.Start(0);
+    // 20000 frames at rate 1: 312 calls of 64 frames end at frame 19968, still inside; the
+    // release ramp of 1324 frames that follows fits in the 21 calls after the 313th.
+    const auto play = [&t] { return t.voicer.Play(t.left.data(), t.right.data(), 64, false, 1.0); };
+    for (int call = 1; call <= 312; ++call)
+        ASSERT_TRUE(play()) << call;
+    bool active = true;
+    for (int call = 313; call <= 334 && active; ++call)
+        active = play();
+    EXPECT_FALSE(active);
+    EXPECT_TRUE(t.voicer.IsSilent());
+    EXPECT_FALSE(t.voicer.Voice(0).Used());
+    t.ExpectRanking();
+}
+
 TEST(CKeyInfo, StopSkipAndEndRules)
 {
     auto factory = std::make_unique<CSampleFactory>(100000, 8);
