@@ -2,6 +2,7 @@
 
 #include "editor/audiofile/CAAudioFileImport.h"
 #include "hosts/common/HostMIDIBackend.h"
+#include "hosts/common/StatusText.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/jack/StatusLine.h"
 #include "platform/AudioUnitUtilities.h"
@@ -21,11 +22,6 @@ namespace
 // the status line may change at most.
 constexpr int kTickMilliseconds = 50;
 constexpr auto kStatusInterval = std::chrono::milliseconds(250);
-
-std::string Status(OSStatus status)
-{
-    return " (status " + std::to_string(status) + ")";
-}
 
 const char* kCommands = R"(commands:
   save               save the state to the --state file
@@ -101,7 +97,7 @@ bool JackProgram::OpenUnit()
         {
             mUnit = nullptr;
             return Fail(std::string("cannot open the component ") + mComponent.name +
-                        Status(status));
+                        StatusText::Of(status));
         }
         mUnitInfo.unit = mUnit;
         mUnitInfo.feedback = capture.Tap();
@@ -260,7 +256,7 @@ void JackProgram::Erase()
     if (status == noErr)
         mTerminal.Say("erased every sample");
     else
-        mTerminal.Complain("the component erased nothing" + Status(status));
+        mTerminal.Complain("the component erased nothing" + StatusText::Of(status));
 }
 
 void JackProgram::Learn(const std::string& name)
@@ -281,7 +277,7 @@ void JackProgram::Learn(const std::string& name)
                                           kAudioUnitScope_Global, 0, &now, &size);
     }
     if (status != noErr)
-        mTerminal.Complain("the component cannot learn" + Status(status));
+        mTerminal.Complain("the component cannot learn" + StatusText::Of(status));
     else if (now == armed)
         mTerminal.Say("learning '" + name +
                       "': the next controller, pitch wheel or note binds to it");
@@ -298,7 +294,7 @@ void JackProgram::Set(const std::string& name, const std::string& value)
         return mTerminal.Complain(error);
     // Through the listener service, as an editor would, so that everyone hears of it.
     if (const OSStatus status = AUParameterSet(nullptr, nullptr, &parameter, number, 0))
-        return mTerminal.Complain("the component refused " + name + Status(status));
+        return mTerminal.Complain("the component refused " + name + StatusText::Of(status));
     mTerminal.Say(name + " = " + value);
 }
 
@@ -316,7 +312,8 @@ void JackProgram::Import(const std::string& path, bool withTempo)
     if (status == noErr)
         mTerminal.Say("imported '" + path + "': the next key pressed takes it");
     else
-        mTerminal.Complain("'" + path + "': the component could not import it" + Status(status));
+        mTerminal.Complain("'" + path + "': the component could not import it" +
+                           StatusText::Of(status));
 }
 
 void JackProgram::ShowStatus()

@@ -1,19 +1,12 @@
 #include "hosts/jack/LiveHost.h"
 
+#include "hosts/common/StatusText.h"
 #include "platform/MusicDevice.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
-
-namespace
-{
-std::string Failed(const char* what, OSStatus status)
-{
-    return std::string(what) + " failed (status " + std::to_string(status) + ")";
-}
-} // namespace
 
 LiveHost::LiveHost(AudioUnit unit, UInt32 buses, const HostCallbackInfo& clock)
     : mUnit(unit), mBuses(buses), mClock(clock)
@@ -55,7 +48,7 @@ bool LiveHost::SetFormats(double sampleRate, std::string& error)
             if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
                                                              scope, bus, &format, sizeof format))
             {
-                error = Failed("setting the stream format", status);
+                error = StatusText::Failed("setting the stream format", status);
                 return false;
             }
     }
@@ -77,24 +70,24 @@ bool LiveHost::Configure(double sampleRate, UInt32 maxFrames, std::string& error
     // A unit without an input bus has nothing to pull.
     if (status != noErr && status != kAudioUnitErr_InvalidElement)
     {
-        error = Failed("setting the input callback", status);
+        error = StatusText::Failed("setting the input callback", status);
         return false;
     }
     if ((status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks,
                                        kAudioUnitScope_Global, 0, &mClock, sizeof mClock)))
     {
-        error = Failed("setting the host callbacks", status);
+        error = StatusText::Failed("setting the host callbacks", status);
         return false;
     }
     if ((status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_MaximumFramesPerSlice,
                                        kAudioUnitScope_Global, 0, &maxFrames, sizeof maxFrames)))
     {
-        error = Failed("setting the maximum frames per render call", status);
+        error = StatusText::Failed("setting the maximum frames per render call", status);
         return false;
     }
     if ((status = AudioUnitInitialize(mUnit)))
     {
-        error = Failed("initialising the unit", status);
+        error = StatusText::Failed("initialising the unit", status);
         return false;
     }
     mInitialized = true;

@@ -3,6 +3,7 @@
 #include "editor/audiofile/CAAudioFileImport.h"
 #include "hosts/common/HostInput.h"
 #include "hosts/common/HostMIDIBackend.h"
+#include "hosts/common/StatusText.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
 #include "platform/CFPreferences.h"
@@ -36,11 +37,6 @@ void InstallPlatform()
                        InstallAudioFileImport();
                    });
 }
-
-std::string Failed(const char* what, OSStatus status)
-{
-    return std::string(what) + " failed (status " + std::to_string(status) + ")";
-}
 } // namespace
 
 LV2Plugin* LV2Plugin::Create(const LV2BundleInfo& bundle, double sampleRate,
@@ -65,7 +61,7 @@ LV2Plugin* LV2Plugin::Create(const LV2BundleInfo& bundle, double sampleRate,
         if (const OSStatus status = AudioComponentInstanceNew(bundle.registration, &unit))
         {
             std::fprintf(stderr, "%s: %s\n", bundle.name,
-                         Failed("opening the component", status).c_str());
+                         StatusText::Failed("opening the component", status).c_str());
             return nullptr;
         }
         feedback = capture.Tap();
@@ -124,7 +120,7 @@ bool LV2Plugin::Prepare(std::string& error)
             if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
                                                              scope, bus, &format, sizeof format))
             {
-                error = Failed("setting the stream format", status);
+                error = StatusText::Failed("setting the stream format", status);
                 return false;
             }
     }
@@ -132,7 +128,7 @@ bool LV2Plugin::Prepare(std::string& error)
             mUnit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
             &mMaxRenderFrames, sizeof mMaxRenderFrames))
     {
-        error = Failed("setting the maximum frames per render call", status);
+        error = StatusText::Failed("setting the maximum frames per render call", status);
         return false;
     }
     for (UInt32 bus = 0; bus < mLayout.InputBuses(); ++bus)
@@ -142,7 +138,7 @@ bool LV2Plugin::Prepare(std::string& error)
                 AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback,
                                      kAudioUnitScope_Input, bus, &callback, sizeof callback))
         {
-            error = Failed("setting the input callback", status);
+            error = StatusText::Failed("setting the input callback", status);
             return false;
         }
     }
@@ -151,7 +147,7 @@ bool LV2Plugin::Prepare(std::string& error)
             AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0,
                                  &callbacks, sizeof callbacks))
     {
-        error = Failed("setting the host callbacks", status);
+        error = StatusText::Failed("setting the host callbacks", status);
         return false;
     }
     // A unit without the stopped property simply never announces it.
@@ -164,7 +160,7 @@ bool LV2Plugin::Prepare(std::string& error)
     mControlCopy.assign(kControlCopyBytes / sizeof(std::uint64_t), 0);
     if (const OSStatus status = AudioUnitInitialize(mUnit))
     {
-        error = Failed("initialising the unit", status);
+        error = StatusText::Failed("initialising the unit", status);
         return false;
     }
     return true;

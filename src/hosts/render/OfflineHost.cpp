@@ -1,19 +1,12 @@
 #include "hosts/render/OfflineHost.h"
 
 #include "hosts/common/HostInput.h"
+#include "hosts/common/StatusText.h"
 #include "platform/AudioUnitUtilities.h"
 #include "platform/MusicDevice.h"
 
 #include <algorithm>
 #include <cmath>
-
-namespace
-{
-std::string Failed(const char* what, OSStatus status)
-{
-    return std::string(what) + " failed (status " + std::to_string(status) + ")";
-}
-} // namespace
 
 OfflineHost::OfflineHost(AudioUnit unit, const Settings& settings, const TempoMap& tempoMap)
     : mUnit(unit), mSettings(settings), mTempoMap(tempoMap),
@@ -30,7 +23,7 @@ bool OfflineHost::SetFormats(std::string& error)
                                            kAudioUnitScope_Output, 0, &mBusCount, &size);
     if (status != noErr)
     {
-        error = Failed("asking for the output bus count", status);
+        error = StatusText::Failed("asking for the output bus count", status);
         return false;
     }
     if (mSettings.outputBus >= mBusCount)
@@ -54,7 +47,7 @@ bool OfflineHost::SetFormats(std::string& error)
                                       isInput ? bus - mBusCount : bus, &format, sizeof format);
         if (status != noErr)
         {
-            error = Failed("setting the stream format", status);
+            error = StatusText::Failed("setting the stream format", status);
             return false;
         }
     }
@@ -65,7 +58,7 @@ bool OfflineHost::SetFormats(std::string& error)
                                       kAudioUnitScope_Input, 0, &callback, sizeof callback);
         if (status != noErr)
         {
-            error = Failed("setting the input callback", status);
+            error = StatusText::Failed("setting the input callback", status);
             return false;
         }
     }
@@ -88,7 +81,7 @@ bool OfflineHost::Prepare(std::string& error)
     }
     if (status != noErr)
     {
-        error = Failed("setting the maximum frames per render call", status);
+        error = StatusText::Failed("setting the maximum frames per render call", status);
         return false;
     }
     HostCallbackInfo callbacks = mClock.Callbacks();
@@ -101,7 +94,7 @@ bool OfflineHost::Prepare(std::string& error)
                                   0, &callbacks, sizeof callbacks);
     if (status != noErr)
     {
-        error = Failed("setting the host callbacks", status);
+        error = StatusText::Failed("setting the host callbacks", status);
         return false;
     }
     const std::size_t block = mSettings.blockFrames;
@@ -110,7 +103,7 @@ bool OfflineHost::Prepare(std::string& error)
     status = AudioUnitInitialize(mUnit);
     if (status != noErr)
     {
-        error = Failed("initialising the unit", status);
+        error = StatusText::Failed("initialising the unit", status);
         return false;
     }
     return true;
@@ -131,7 +124,7 @@ bool OfflineHost::Render(std::uint64_t frames, const std::vector<MidiMessage>& m
                 mUnit, nextChange->id, kAudioUnitScope_Global, 0, nextChange->value, 0);
             if (status != noErr)
             {
-                error = Failed("setting a parameter", status);
+                error = StatusText::Failed("setting a parameter", status);
                 return false;
             }
         }
@@ -149,7 +142,7 @@ bool OfflineHost::Render(std::uint64_t frames, const std::vector<MidiMessage>& m
                                                          nextMidi->data2, offset);
             if (status != noErr)
             {
-                error = Failed("sending a MIDI message", status);
+                error = StatusText::Failed("sending a MIDI message", status);
                 return false;
             }
         }
@@ -189,7 +182,7 @@ bool OfflineHost::RenderCycle(UInt32 frames, const Output& output, std::string& 
         if (status != noErr)
         {
             error = "rendering bus " + std::to_string(bus) + " at frame " + std::to_string(mFrame) +
-                    " failed (status " + std::to_string(status) + ")";
+                    " failed" + StatusText::Of(status);
             return false;
         }
         if (bus == mSettings.outputBus &&

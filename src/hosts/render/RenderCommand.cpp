@@ -1,5 +1,6 @@
 #include "hosts/render/RenderCommand.h"
 
+#include "hosts/common/StatusText.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/common/UnitParameters.h"
 #include "hosts/common/UnitStateFile.h"
@@ -27,7 +28,7 @@ std::string Status(OSStatus status)
     for (int shift = 24; shift >= 0; shift -= 8)
     {
         const auto c = static_cast<char>((code >> shift) & 0xFF);
-        if (c < 0x20 || c > 0x7E) return " (status " + std::to_string(status) + ")";
+        if (c < 0x20 || c > 0x7E) return StatusText::Of(status);
         text.push_back(c);
     }
     return " (status " + text + "')";
