@@ -1,14 +1,11 @@
 #include "hosts/jack/JackProgram.h"
 
-#include "editor/audiofile/CAAudioFileImport.h"
-#include "hosts/common/HostMIDIBackend.h"
+#include "hosts/common/HostPlatform.h"
 #include "hosts/common/StatusText.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/jack/StatusLine.h"
 #include "platform/AudioUnitUtilities.h"
-#include "platform/CFPreferences.h"
 #include "platform/MIDITapCapture.h"
-#include "platform/linux/XMLPreferencesBackend.h"
 
 #include <cerrno>
 #include <csignal>
@@ -86,12 +83,9 @@ bool JackProgram::Open()
 
 bool JackProgram::OpenUnit()
 {
-    // Preferences in files, virtual MIDI sources that this program taps for midi_out whether
-    // or not an ALSA sequencer exists, and audio files read for the import.
-    CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
-    MIDIInstallBackend(std::make_shared<HostMIDIBackend>());
-    InstallAudioFileImport();
+    HostPlatform::Install();
     {
+        // The unit's virtual source is tapped for midi_out as it is created.
         const MIDITapCapture capture;
         if (const OSStatus status = AudioComponentInstanceNew(&mComponent, &mUnit))
         {

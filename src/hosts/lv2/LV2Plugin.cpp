@@ -1,15 +1,12 @@
 #include "hosts/lv2/LV2Plugin.h"
 
-#include "editor/audiofile/CAAudioFileImport.h"
 #include "hosts/common/HostInput.h"
-#include "hosts/common/HostMIDIBackend.h"
+#include "hosts/common/HostPlatform.h"
 #include "hosts/common/StatusText.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
-#include "platform/CFPreferences.h"
 #include "platform/MIDITapCapture.h"
 #include "platform/MusicDevice.h"
-#include "platform/linux/XMLPreferencesBackend.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2_util.h>
@@ -29,13 +26,7 @@ namespace
 void InstallPlatform()
 {
     static std::once_flag sInstalled;
-    std::call_once(sInstalled,
-                   []
-                   {
-                       CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
-                       MIDIInstallBackend(std::make_shared<HostMIDIBackend>());
-                       InstallAudioFileImport();
-                   });
+    std::call_once(sInstalled, &HostPlatform::Install);
 }
 } // namespace
 
