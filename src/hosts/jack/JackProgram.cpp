@@ -50,11 +50,7 @@ bool JackProgram::Fail(const std::string& message)
 int JackProgram::Run(int argc, const char* const* argv)
 {
     const JackCommandLine::Result parsed = mOptions.Parse(argc, argv);
-    if (!parsed.run)
-    {
-        std::fprintf(parsed.exitStatus == 0 ? stdout : stderr, "%s\n", parsed.message.c_str());
-        return parsed.exitStatus;
-    }
+    if (!parsed.run) return parsed.Stop();
     if (!mSignals.Ok())
     {
         Fail("cannot watch for signals");

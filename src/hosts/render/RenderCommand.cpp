@@ -65,11 +65,7 @@ bool RenderCommand::FailFile(const std::string& path, const std::string& message
 int RenderCommand::Run(int argc, const char* const* argv)
 {
     const RenderOptions::Result parsed = mOptions.Parse(argc, argv);
-    if (!parsed.run)
-    {
-        std::fprintf(parsed.exitStatus == 0 ? stdout : stderr, "%s\n", parsed.message.c_str());
-        return parsed.exitStatus;
-    }
+    if (!parsed.run) return parsed.Stop();
     Summary summary;
     if (ReadInputs() && PlanRender() && OpenUnit() && ResolveParameters() && RestoreState() &&
         ImportFiles() && ApplyParameters() && RenderToFile(summary) && SaveState())
