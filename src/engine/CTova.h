@@ -194,6 +194,9 @@ protected:
 private:
     friend class CTovaProbe; // tests look inside
 
+    // A switch parameter counts as on above this value, off below it.
+    static constexpr float kOn = 0.1f;
+
     // Changes of render-owned state requested from other threads.
     enum class ECommand : UInt32
     {

@@ -12,7 +12,6 @@
 
 namespace
 {
-constexpr float kOn = 0.1f;
 // A velocity of 100 plays at unit gain.
 constexpr double kGainPerVelocity = 0.01;
 constexpr double kSemitonesPerOctave = 12.0;

@@ -14,7 +14,6 @@
 
 namespace
 {
-constexpr float kOn = 0.1f;
 // A recording of at most this many frames is a slip of the finger and is thrown away.
 constexpr int kShortestRecording = 10;
 // Requests in the first half of a beat or bar are carried out at once.
