@@ -290,6 +290,8 @@ private:
     void StopRecording(int mode);                                           // [render]
     void RefillSamples(int lo, int hi);                                     // [render]
     void CopySample(int key, int lo, int hi, bool automatic, bool respect); // [render]
+    // [render] The sample becomes the key's own, untransposed, and is spread over the keys around.
+    void GiveSample(int key, CSample* sample);
     void CarryOutPendingRecording();                                // [render] synced start/stop
     void RecordSubBlock(const float* inL, const float* inR, int n); // [render]
     bool HasOwnSample(int key) const;                               // [render]

@@ -113,12 +113,7 @@ OSStatus CTova::ExtendedNoteOff(MusicDeviceGroupID, NoteInstanceID inNoteInstanc
 
 void CTova::AssignImport(int key)
 {
-    CKeyInfo& info = mKeys[key];
-    info.SetSample(mImportSample);
-    info.SetPitchShift(1.0);
-    info.SetSpeed(1.0);
-    info.SetAutomatic(false);
-    CopySample(key, 1, 126, true, false);
+    GiveSample(key, mImportSample);
     mImportSample->Release();
     mImportSample = nullptr;
 }
