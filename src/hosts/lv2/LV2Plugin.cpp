@@ -3,10 +3,10 @@
 #include "hosts/common/HostInput.h"
 #include "hosts/common/HostPlatform.h"
 #include "hosts/common/StatusText.h"
+#include "hosts/common/UnitCustomProperties.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
 #include "platform/MIDITapCapture.h"
-#include "platform/MusicDevice.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2_util.h>
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace

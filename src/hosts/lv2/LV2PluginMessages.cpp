@@ -3,6 +3,7 @@
 #include "hosts/lv2/LV2Plugin.h"
 
 #include "hosts/common/MIDIMessage.h"
+#include "hosts/common/UnitCustomProperties.h"
 #include "platform/MusicDevice.h"
 
 #include <lv2/atom/util.h>
