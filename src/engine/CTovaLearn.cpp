@@ -10,6 +10,7 @@
 #include "engine/CTova.h"
 
 #include "engine/SaturatingTrunc.h"
+#include "params/TovaPreferenceKeys.h"
 #include "platform/AudioUnitUtilities.h"
 #include "platform/CFPreferences.h"
 
@@ -32,7 +33,6 @@ constexpr Byte kCentreNote = 48;
 constexpr Byte kCrossingNote = 60;
 constexpr Byte kFeedbackVelocity = 100;
 constexpr UInt64 kFeedbackNanos = 50'000'000;
-constexpr const char* kAppID = "com.kelp.au.tova";
 constexpr const char* kEndpointName = "Tovarine";
 
 constexpr SInt16 NoBinding(std::size_t)
@@ -191,7 +191,7 @@ void CTova::SendFeedbackPair(Byte note)
 
 void CTova::OpenMIDIFeedback()
 {
-    mHaptic = CFPreferencesGetAppBooleanValue("Haptic", kAppID, nullptr) ? 1 : 0;
+    mHaptic = CFPreferencesGetAppBooleanValue(kTovaHapticKey, kTovaPrefsAppID, nullptr) ? 1 : 0;
     // Without MIDI services the unit works on, only without feedback notes.
     if (const OSStatus status = MIDIClientCreate(kEndpointName, nullptr, this, &mMIDIClient))
         std::printf("MIDIClientCreate=%d\n", static_cast<int>(status));
