@@ -66,6 +66,8 @@ class CVoicer;
 class CTova : public AUMIDIEffectBase, public NoteScheduler
 {
 public:
+    // The version's packed major, minor and revision: 1.1.0.
+    static constexpr UInt32 kVersion = 0x00010100;
     static constexpr int kNumKeys = 128;
     static constexpr UInt32 kNumOutputBuses = 4;
     static constexpr int kVoicesPerBus = 16;
