@@ -292,12 +292,9 @@ void JackProgram::Import(const std::string& path, bool withTempo)
 {
     OSStatus status = noErr;
     {
-        // The data is the path's bytes; the terminating zero follows them in memory.
         const std::lock_guard<std::mutex> access(mUnitAccess);
-        status = AudioUnitSetProperty(
-            mUnit,
-            withTempo ? UnitCustomProperties::kImportWithTempo : UnitCustomProperties::kImport,
-            kAudioUnitScope_Global, 0, path.c_str(), static_cast<UInt32>(path.size()));
+        status = UnitCustomProperties::Import(mUnit, path.c_str(), static_cast<UInt32>(path.size()),
+                                              withTempo);
     }
     if (status == noErr)
         mTerminal.Say("imported '" + path + "': the next key pressed takes it");

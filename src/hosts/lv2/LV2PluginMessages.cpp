@@ -146,12 +146,10 @@ void LV2Plugin::Perform(LV2WorkMessage& message)
     {
     case LV2WorkMessage::Kind::Import:
     case LV2WorkMessage::Kind::ImportWithTempo:
-        // The data is the path's bytes; its terminating zero follows them.
-        status = AudioUnitSetProperty(mUnit,
-                                      message.kind == LV2WorkMessage::Kind::Import
-                                          ? UnitCustomProperties::kImport
-                                          : UnitCustomProperties::kImportWithTempo,
-                                      kAudioUnitScope_Global, 0, message.path, message.pathLength);
+        // SetPath ends the path with its zero.
+        status =
+            UnitCustomProperties::Import(mUnit, message.path, message.pathLength,
+                                         message.kind == LV2WorkMessage::Kind::ImportWithTempo);
         break;
     case LV2WorkMessage::Kind::EraseAll:
     {

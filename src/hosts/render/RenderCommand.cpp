@@ -194,13 +194,8 @@ bool RenderCommand::ImportFiles()
             std::fclose(file);
         else
             return FailFile(import.path, std::strerror(errno));
-        // The data is the path's bytes; the terminating zero follows them in memory.
-        const OSStatus status =
-            AudioUnitSetProperty(mUnit,
-                                 import.withTempo ? UnitCustomProperties::kImportWithTempo
-                                                  : UnitCustomProperties::kImport,
-                                 kAudioUnitScope_Global, 0, import.path.c_str(),
-                                 static_cast<UInt32>(import.path.size()));
+        const OSStatus status = UnitCustomProperties::Import(
+            mUnit, import.path.c_str(), static_cast<UInt32>(import.path.size()), import.withTempo);
         if (status != noErr)
             return FailFile(import.path, "the component could not import it" + Status(status));
     }
