@@ -314,12 +314,7 @@ void JackProgram::ShowStatus()
     if (AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse, kAudioUnitScope_Global, 0,
                              &memory, &size) == noErr)
         values.memoryUse = memory;
-    if (mUnitInfo.recording)
-    {
-        AudioUnitParameterValue recording = 0;
-        AudioUnitGetParameter(mUnit, *mUnitInfo.recording, kAudioUnitScope_Global, 0, &recording);
-        values.recording = recording > 0.1f;
-    }
+    if (mUnitInfo.recording) values.recording = mUnitInfo.RecordingOn();
     values.recordingKey = mClient->RecordingKey().Key();
     values.clock = mClient->Clock().Read();
     values.sampleRate = mHost->SampleRate();
