@@ -136,7 +136,7 @@ public:
     int RecordInSync() const;
     int PlayInSync() const;
     // [render] Starts or stops a key on bus 0's voicer in step with the clock; mode −1 means
-    // "Playback Sync".
+    // "Playback Sync". A key outside 0 … 127 (−1 for none) is ignored.
     void StartNoteInSync(int key, float gain, int mode);
     void StopNoteInSync(int key, int mode);
     // [any] The current value of a global parameter.

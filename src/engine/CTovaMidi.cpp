@@ -168,7 +168,7 @@ void CTova::PlayKey(int key, float velocity)
             mKeys[mLegatoKey].SetGain(gain);
             return;
         }
-        if (mLegatoKey >= 0) StopNoteInSync(mLegatoKey, -1);
+        StopNoteInSync(mLegatoKey, -1);
         mLegatoKey = key;
     }
     StartNoteInSync(key, gain, -1);
@@ -189,7 +189,7 @@ void CTova::ReleaseKey(int key)
         stop = mLegatoKey;
         mLegatoKey = -1;
     }
-    if (stop >= 0) StopNoteInSync(stop, -1);
+    StopNoteInSync(stop, -1);
 }
 
 void CTova::BendLegatoKey(int key)
