@@ -1,6 +1,7 @@
 #include "hosts/jack/LiveHost.h"
 
 #include "hosts/common/StatusText.h"
+#include "hosts/common/UnitStreamFormats.h"
 #include "platform/MusicDevice.h"
 
 #include <algorithm>
@@ -34,27 +35,6 @@ void LiveHost::Suspend()
         std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
-bool LiveHost::SetFormats(double sampleRate, std::string& error)
-{
-    const AudioStreamBasicDescription format = CanonicalStreamFormat(sampleRate, kChannels);
-    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
-    {
-        UInt32 count = 0;
-        UInt32 size = sizeof count;
-        if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ElementCount, scope, 0, &count, &size) !=
-            noErr)
-            count = 0;
-        for (UInt32 bus = 0; bus < count; ++bus)
-            if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
-                                                             scope, bus, &format, sizeof format))
-            {
-                error = StatusText::Failed("setting the stream format", status);
-                return false;
-            }
-    }
-    return true;
-}
-
 bool LiveHost::Configure(double sampleRate, UInt32 maxFrames, std::string& error)
 {
     Suspend();
@@ -63,7 +43,10 @@ bool LiveHost::Configure(double sampleRate, UInt32 maxFrames, std::string& error
         AudioUnitUninitialize(mUnit);
         mInitialized = false;
     }
-    if (!SetFormats(sampleRate, error)) return false;
+    if (!UnitStreamFormats::Set(mUnit, sampleRate, kChannels,
+                                UnitStreamFormats::Count(mUnit, kAudioUnitScope_Input),
+                                UnitStreamFormats::Count(mUnit, kAudioUnitScope_Output), error))
+        return false;
     const AURenderCallbackStruct input{&InputProc, this};
     OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback,
                                            kAudioUnitScope_Input, 0, &input, sizeof input);

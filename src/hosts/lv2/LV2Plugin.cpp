@@ -4,6 +4,7 @@
 #include "hosts/common/HostPlatform.h"
 #include "hosts/common/StatusText.h"
 #include "hosts/common/UnitCustomProperties.h"
+#include "hosts/common/UnitStreamFormats.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
 #include "platform/MIDITapCapture.h"
@@ -102,20 +103,9 @@ LV2Plugin::~LV2Plugin()
 
 bool LV2Plugin::Prepare(std::string& error)
 {
-    const AudioStreamBasicDescription format =
-        CanonicalStreamFormat(mSampleRate, LV2PortLayout::kChannels);
-    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
-    {
-        const UInt32 buses =
-            scope == kAudioUnitScope_Input ? mLayout.InputBuses() : mLayout.OutputBuses();
-        for (UInt32 bus = 0; bus < buses; ++bus)
-            if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
-                                                             scope, bus, &format, sizeof format))
-            {
-                error = StatusText::Failed("setting the stream format", status);
-                return false;
-            }
-    }
+    if (!UnitStreamFormats::Set(mUnit, mSampleRate, LV2PortLayout::kChannels, mLayout.InputBuses(),
+                                mLayout.OutputBuses(), error))
+        return false;
     if (const OSStatus status = AudioUnitSetProperty(
             mUnit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
             &mMaxRenderFrames, sizeof mMaxRenderFrames))

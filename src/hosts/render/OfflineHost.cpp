@@ -2,6 +2,7 @@
 
 #include "hosts/common/HostInput.h"
 #include "hosts/common/StatusText.h"
+#include "hosts/common/UnitStreamFormats.h"
 #include "platform/AudioUnitUtilities.h"
 #include "platform/MusicDevice.h"
 
@@ -31,26 +32,9 @@ bool OfflineHost::SetFormats(std::string& error)
         error = "the unit has no output bus " + std::to_string(mSettings.outputBus);
         return false;
     }
-    UInt32 inputs = 0;
-    size = sizeof inputs;
-    if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ElementCount, kAudioUnitScope_Input, 0,
-                             &inputs, &size) != noErr)
-        inputs = 0;
-
-    const AudioStreamBasicDescription format =
-        CanonicalStreamFormat(mSettings.sampleRate, kChannels);
-    for (UInt32 bus = 0; bus < mBusCount + inputs; ++bus)
-    {
-        const bool isInput = bus >= mBusCount;
-        status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
-                                      isInput ? kAudioUnitScope_Input : kAudioUnitScope_Output,
-                                      isInput ? bus - mBusCount : bus, &format, sizeof format);
-        if (status != noErr)
-        {
-            error = StatusText::Failed("setting the stream format", status);
-            return false;
-        }
-    }
+    const UInt32 inputs = UnitStreamFormats::Count(mUnit, kAudioUnitScope_Input);
+    if (!UnitStreamFormats::Set(mUnit, mSettings.sampleRate, kChannels, inputs, mBusCount, error))
+        return false;
     if (inputs > 0)
     {
         const AURenderCallbackStruct callback{&InputProc, this};
