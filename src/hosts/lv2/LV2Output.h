@@ -32,6 +32,8 @@ public:
 
 private:
     bool Fits(std::uint32_t bodyBytes) const;
+    // Starts an object event of type at frame 0 about property (its patch:property).
+    void BeginObject(LV2_Atom_Forge_Frame& frame, LV2_URID type, LV2_URID property);
     // A patch:Set of property whose value atom (of at most 8 bytes) writeValue() forges.
     template <class WriteValue> bool Set(LV2_URID property, WriteValue writeValue);
 
