@@ -80,6 +80,8 @@ public:
     // Learn tables: one entry per note or controller, entry 128 for the pitch wheel.
     static constexpr int kLearnSlots = 129;
     static constexpr int kPitchWheelSlot = 128;
+    // A learn-table entry, or the parameter armed for learn, that names no parameter.
+    static constexpr SInt16 kUnbound = -1;
 
     // The parameter table: rows 0 … 34 describe the parameters, row 35 is the "LAST" sentinel.
     static const AudioUnitParameterInfo s_asParInfo[kTovaParam_Count + 1];
@@ -415,7 +417,7 @@ private:
 
     // ---- Data model, in the original declaration order ----
     // Armed by the learn property on a control thread, taken by the MIDI handlers.
-    std::atomic<SInt16> mLearnParam{-1};
+    std::atomic<SInt16> mLearnParam{kUnbound};
     std::atomic<SInt32> mStopped{0};
     double mTapeSpeed = 1.0;
     double mTapeSpeedSaved = 1.0;

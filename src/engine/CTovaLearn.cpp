@@ -20,7 +20,6 @@
 
 namespace
 {
-constexpr SInt16 kUnbound = -1;
 // Relative controllers step around this value; values outside the window turn them absolute.
 constexpr int kCentre = 64;
 constexpr int kRelativeLow = 40;
@@ -37,7 +36,7 @@ constexpr const char* kEndpointName = "Tovarine";
 
 constexpr SInt16 NoBinding(std::size_t)
 {
-    return kUnbound;
+    return CTova::kUnbound;
 }
 
 constexpr SInt32 Relative(std::size_t)
@@ -56,7 +55,7 @@ constexpr SInt16 DefaultNoteBinding(std::size_t note)
     case 50:
         return kTovaParam_Copying;
     default:
-        return kUnbound;
+        return CTova::kUnbound;
     }
 }
 
