@@ -8,8 +8,6 @@
 
 namespace
 {
-// The version resource's packed major, minor and revision: 1.1.0.
-constexpr UInt32 kTovaVersion = 0x00010100;
 // Two channels in and two out, on every bus.
 constexpr AUChannelInfo kChannelConfig{2, 2};
 } // namespace
@@ -46,7 +44,7 @@ CTova::~CTova()
 
 UInt32 CTova::Version()
 {
-    return kTovaVersion;
+    return kVersion;
 }
 
 void CTova::PostConstructor()

@@ -66,6 +66,8 @@ class CVoicer;
 class CTova : public AUMIDIEffectBase, public NoteScheduler
 {
 public:
+    // The version's packed major, minor and revision: 1.1.0.
+    static constexpr UInt32 kVersion = 0x00010100;
     static constexpr int kNumKeys = 128;
     static constexpr UInt32 kNumOutputBuses = 4;
     static constexpr int kVoicesPerBus = 16;
@@ -78,6 +80,8 @@ public:
     // Learn tables: one entry per note or controller, entry 128 for the pitch wheel.
     static constexpr int kLearnSlots = 129;
     static constexpr int kPitchWheelSlot = 128;
+    // A learn-table entry, or the parameter armed for learn, that names no parameter.
+    static constexpr SInt16 kUnbound = -1;
 
     // The parameter table: rows 0 … 34 describe the parameters, row 35 is the "LAST" sentinel.
     static const AudioUnitParameterInfo s_asParInfo[kTovaParam_Count + 1];
@@ -134,7 +138,7 @@ public:
     int RecordInSync() const;
     int PlayInSync() const;
     // [render] Starts or stops a key on bus 0's voicer in step with the clock; mode −1 means
-    // "Playback Sync".
+    // "Playback Sync". A key outside 0 … 127 (−1 for none) is ignored.
     void StartNoteInSync(int key, float gain, int mode);
     void StopNoteInSync(int key, int mode);
     // [any] The current value of a global parameter.
@@ -193,6 +197,9 @@ protected:
 
 private:
     friend class CTovaProbe; // tests look inside
+
+    // A switch parameter counts as on above this value, off below it.
+    static constexpr float kOn = 0.1f;
 
     // Changes of render-owned state requested from other threads.
     enum class ECommand : UInt32
@@ -287,6 +294,8 @@ private:
     void StopRecording(int mode);                                           // [render]
     void RefillSamples(int lo, int hi);                                     // [render]
     void CopySample(int key, int lo, int hi, bool automatic, bool respect); // [render]
+    // [render] The sample becomes the key's own, untransposed, and is spread over the keys around.
+    void GiveSample(int key, CSample* sample);
     void CarryOutPendingRecording();                                // [render] synced start/stop
     void RecordSubBlock(const float* inL, const float* inR, int n); // [render]
     bool HasOwnSample(int key) const;                               // [render]
@@ -408,7 +417,7 @@ private:
 
     // ---- Data model, in the original declaration order ----
     // Armed by the learn property on a control thread, taken by the MIDI handlers.
-    std::atomic<SInt16> mLearnParam{-1};
+    std::atomic<SInt16> mLearnParam{kUnbound};
     std::atomic<SInt32> mStopped{0};
     double mTapeSpeed = 1.0;
     double mTapeSpeedSaved = 1.0;

@@ -11,5 +11,5 @@ extern "C" ComponentResult CTovaEntry(ComponentParameters* params, void* storage
 const AudioComponentRegistration kTovaRegistration{
     {kAudioUnitType_MusicEffect, FourCharCode("Tova"), FourCharCode("Qzpt"), 0, 0},
     "Tova",
-    0x00010100,
+    CTova::kVersion,
     CTovaEntry};

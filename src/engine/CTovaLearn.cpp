@@ -10,6 +10,7 @@
 #include "engine/CTova.h"
 
 #include "engine/SaturatingTrunc.h"
+#include "params/TovaPreferenceKeys.h"
 #include "platform/AudioUnitUtilities.h"
 #include "platform/CFPreferences.h"
 
@@ -19,7 +20,6 @@
 
 namespace
 {
-constexpr SInt16 kUnbound = -1;
 // Relative controllers step around this value; values outside the window turn them absolute.
 constexpr int kCentre = 64;
 constexpr int kRelativeLow = 40;
@@ -32,12 +32,11 @@ constexpr Byte kCentreNote = 48;
 constexpr Byte kCrossingNote = 60;
 constexpr Byte kFeedbackVelocity = 100;
 constexpr UInt64 kFeedbackNanos = 50'000'000;
-constexpr const char* kAppID = "com.kelp.au.tova";
 constexpr const char* kEndpointName = "Tovarine";
 
 constexpr SInt16 NoBinding(std::size_t)
 {
-    return kUnbound;
+    return CTova::kUnbound;
 }
 
 constexpr SInt32 Relative(std::size_t)
@@ -56,7 +55,7 @@ constexpr SInt16 DefaultNoteBinding(std::size_t note)
     case 50:
         return kTovaParam_Copying;
     default:
-        return kUnbound;
+        return CTova::kUnbound;
     }
 }
 
@@ -191,7 +190,7 @@ void CTova::SendFeedbackPair(Byte note)
 
 void CTova::OpenMIDIFeedback()
 {
-    mHaptic = CFPreferencesGetAppBooleanValue("Haptic", kAppID, nullptr) ? 1 : 0;
+    mHaptic = CFPreferencesGetAppBooleanValue(kTovaHapticKey, kTovaPrefsAppID, nullptr) ? 1 : 0;
     // Without MIDI services the unit works on, only without feedback notes.
     if (const OSStatus status = MIDIClientCreate(kEndpointName, nullptr, this, &mMIDIClient))
         std::printf("MIDIClientCreate=%d\n", static_cast<int>(status));

@@ -12,7 +12,6 @@
 
 namespace
 {
-constexpr float kOn = 0.1f;
 // A velocity of 100 plays at unit gain.
 constexpr double kGainPerVelocity = 0.01;
 constexpr double kSemitonesPerOctave = 12.0;
@@ -114,12 +113,7 @@ OSStatus CTova::ExtendedNoteOff(MusicDeviceGroupID, NoteInstanceID inNoteInstanc
 
 void CTova::AssignImport(int key)
 {
-    CKeyInfo& info = mKeys[key];
-    info.SetSample(mImportSample);
-    info.SetPitchShift(1.0);
-    info.SetSpeed(1.0);
-    info.SetAutomatic(false);
-    CopySample(key, 1, 126, true, false);
+    GiveSample(key, mImportSample);
     mImportSample->Release();
     mImportSample = nullptr;
 }
@@ -174,7 +168,7 @@ void CTova::PlayKey(int key, float velocity)
             mKeys[mLegatoKey].SetGain(gain);
             return;
         }
-        if (mLegatoKey >= 0) StopNoteInSync(mLegatoKey, -1);
+        StopNoteInSync(mLegatoKey, -1);
         mLegatoKey = key;
     }
     StartNoteInSync(key, gain, -1);
@@ -195,7 +189,7 @@ void CTova::ReleaseKey(int key)
         stop = mLegatoKey;
         mLegatoKey = -1;
     }
-    if (stop >= 0) StopNoteInSync(stop, -1);
+    StopNoteInSync(stop, -1);
 }
 
 void CTova::BendLegatoKey(int key)

@@ -14,7 +14,6 @@
 
 namespace
 {
-constexpr float kOn = 0.1f;
 // A recording of at most this many frames is a slip of the finger and is thrown away.
 constexpr int kShortestRecording = 10;
 // Requests in the first half of a beat or bar are carried out at once.
@@ -98,12 +97,7 @@ void CTova::StopRecording(int mode)
             mSampleFactory->SmoothSample(mRecordSample);
             mRecordSample->SetSync(mode);
             const int k = mRecordKey;
-            CKeyInfo& key = mKeys[k];
-            key.SetSample(mRecordSample);
-            key.SetPitchShift(1.0);
-            key.SetSpeed(1.0);
-            key.SetAutomatic(false);
-            CopySample(k, 1, 126, true, false);
+            GiveSample(k, mRecordSample);
             if (mPlayAfterRecord != 0)
             {
                 // The loop plays, but does not count as a held note.
@@ -142,6 +136,16 @@ void CTova::RefillSamples(int lo, int hi)
 {
     for (int k = std::max(lo, 0); k < std::min(hi, kNumKeys); ++k)
         if (HasOwnSample(k)) CopySample(k, 0, 126, true, true);
+}
+
+void CTova::GiveSample(int key, CSample* sample)
+{
+    CKeyInfo& info = mKeys[key];
+    info.SetSample(sample);
+    info.SetPitchShift(1.0);
+    info.SetSpeed(1.0);
+    info.SetAutomatic(false);
+    CopySample(key, 1, 126, true, false);
 }
 
 void CTova::CopySample(int key, int lo, int hi, bool automatic, bool respect)

@@ -15,7 +15,6 @@
 
 namespace
 {
-constexpr float kOn = 0.1f;
 // Semitones to the exponent of 2.
 constexpr double kOctavesPerSemitone = 0.0833333;
 

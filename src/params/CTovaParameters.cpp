@@ -37,9 +37,6 @@ constexpr AudioUnitParameterInfo Row(const char* name, AudioUnitParameterUnit un
     return info;
 }
 
-// The threshold of every switch parameter.
-constexpr float kOn = 0.1f;
-
 bool IsLockable(AudioUnitParameterID id)
 {
     return id == kTovaParam_Recording || id == kTovaParam_Erasing || id == kTovaParam_Copying ||

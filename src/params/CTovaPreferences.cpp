@@ -5,6 +5,7 @@
 
 #include "engine/CTova.h"
 
+#include "params/TovaPreferenceKeys.h"
 #include "platform/CFPreferences.h"
 #include "platform/cf/CACFArray.h"
 
@@ -13,11 +14,9 @@
 
 namespace
 {
-constexpr const char* kAppID = "com.kelp.au.tova";
 constexpr const char* kLearnKey = "Midi Learn";
 constexpr const char* kLearnIncKey = "Midi Learn Inc";
 constexpr const char* kLearnNotesKey = "Midi Learn Notes";
-constexpr const char* kHapticKey = "Haptic";
 
 // Copies entry i of the stored array into entry i of the table for every i the array has (at
 // most the table's length): numbers as 16-bit integers, booleans as 1 or 0. A value that is
@@ -25,7 +24,7 @@ constexpr const char* kHapticKey = "Haptic";
 template <typename T, std::size_t N>
 void LoadTable(const char* key, std::array<std::atomic<T>, N>& table)
 {
-    const std::optional<CFType> stored = CFPreferencesCopyAppValue(key, kAppID);
+    const std::optional<CFType> stored = CFPreferencesCopyAppValue(key, kTovaPrefsAppID);
     if (!stored || stored->GetKind() != CFType::Kind::Array) return;
     const CFArrayStorage& items = stored->AsArray();
     for (std::size_t i = 0; i < N && i < items.size(); ++i)
@@ -72,9 +71,9 @@ void CTova::LoadPreferences()
 void CTova::SavePreferences()
 {
     if (mPrefsOwner != 1) return;
-    CFPreferencesSetAppValue(kLearnKey, NumberArray(mMIDICC), kAppID);
-    CFPreferencesSetAppValue(kLearnIncKey, BooleanArray(mMIDICCIncremental), kAppID);
-    CFPreferencesSetAppValue(kLearnNotesKey, NumberArray(mMIDINote), kAppID);
-    CFPreferencesSetAppValue(kHapticKey, CFType::Boolean(mHaptic != 0), kAppID);
-    CFPreferencesAppSynchronize(kAppID);
+    CFPreferencesSetAppValue(kLearnKey, NumberArray(mMIDICC), kTovaPrefsAppID);
+    CFPreferencesSetAppValue(kLearnIncKey, BooleanArray(mMIDICCIncremental), kTovaPrefsAppID);
+    CFPreferencesSetAppValue(kLearnNotesKey, NumberArray(mMIDINote), kTovaPrefsAppID);
+    CFPreferencesSetAppValue(kTovaHapticKey, CFType::Boolean(mHaptic != 0), kTovaPrefsAppID);
+    CFPreferencesAppSynchronize(kTovaPrefsAppID);
 }

@@ -11,7 +11,6 @@ namespace
 {
 // The longest path an import takes, with its terminating zero (the system's PATH_MAX).
 constexpr UInt32 kMaxImportPathBytes = 4096;
-constexpr SInt16 kUnbound = -1;
 constexpr float kPercentTenthsPerFrame = 0.0002f; // 1000 / 5000000
 } // namespace
 

@@ -21,7 +21,6 @@ template <class T, std::uint32_t Size> class SPSCRing
     static_assert(std::is_trivially_copyable_v<T>, "copying an item must not throw or allocate");
 
 public:
-    static constexpr std::uint32_t kSize = Size;
     static constexpr std::uint32_t kCapacity = Size - 1;
 
     SPSCRing() = default;

@@ -117,7 +117,6 @@ public:
     const float* Left() const { return mLeft.get(); }
     const float* Right() const { return mRight.get(); }
     const float* LiveLeft() const { return mLiveLeft.data(); }
-    const float* LiveRight() const { return mLiveRight.data(); }
 
 private:
     // [any] True for a sample of this pool whose frames lie inside the pool.

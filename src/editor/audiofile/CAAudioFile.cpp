@@ -84,8 +84,9 @@ Encoding EncodingOf(int sfFormat)
     }
 }
 
-// Interleaved 32-bit floats at a rate, native or big-endian.
-AudioStreamBasicDescription FloatFormat(Float64 sampleRate, UInt32 channels)
+} // namespace
+
+AudioStreamBasicDescription CAAudioFile::FloatFormat(Float64 sampleRate, UInt32 channels)
 {
     AudioStreamBasicDescription format;
     format.mSampleRate = sampleRate;
@@ -98,7 +99,6 @@ AudioStreamBasicDescription FloatFormat(Float64 sampleRate, UInt32 channels)
     format.mBitsPerChannel = 8 * kFloatBytes;
     return format;
 }
-} // namespace
 
 CAAudioFile::~CAAudioFile()
 {

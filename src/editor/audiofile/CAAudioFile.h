@@ -37,6 +37,9 @@ public:
     // [ui] Bytes of the reader's I/O buffer.
     UInt32 GetIOBufferSize() const { return mIOBufferSize; }
 
+    // [any] Interleaved 32-bit floats, packed, in the machine's own byte order.
+    static AudioStreamBasicDescription FloatFormat(Float64 sampleRate, UInt32 channels);
+
     // [ui] The format frames are delivered in: linear PCM, 32-bit floats, packed, interleaved,
     // at the file's rate with the file's channel count, in either byte order.
     void SetClientDataFormat(const AudioStreamBasicDescription& format);

@@ -31,16 +31,7 @@ void DecodeAudioFileForImport(const std::string& path, SInt64 maxFrames, Decoded
 
     // Floats in the machine's own byte order: the big-endian floats the import once asked for
     // are only right on a big-endian machine.
-    AudioStreamBasicDescription client;
-    client.mSampleRate = format.mSampleRate;
-    client.mFormatID = kAudioFormatLinearPCM;
-    client.mFormatFlags = kAudioFormatFlagsNativeFloatPacked;
-    client.mBytesPerPacket = sizeof(float) * channels;
-    client.mFramesPerPacket = 1;
-    client.mBytesPerFrame = sizeof(float) * channels;
-    client.mChannelsPerFrame = channels;
-    client.mBitsPerChannel = 32;
-    file.SetClientDataFormat(client);
+    file.SetClientDataFormat(CAAudioFile::FloatFormat(format.mSampleRate, channels));
 
     const UInt32 bufferBytes = kBuffersPerChunk * file.GetIOBufferSize();
     std::vector<float> buffer(bufferBytes / sizeof(float));

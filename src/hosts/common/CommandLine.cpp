@@ -2,6 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+
+int CommandLine::Result::Stop() const
+{
+    std::fprintf(exitStatus == 0 ? stdout : stderr, "%s\n", message.c_str());
+    return exitStatus;
+}
 
 bool CommandLine::TakeValue(int argc, const char* const* argv, int& i,
                             std::span<const std::string_view> withValue, std::string& value,

@@ -27,6 +27,9 @@ public:
         bool run = false;
         int exitStatus = 0;
         std::string message;
+
+        // [ui] Prints the message where it belongs and returns the exit status.
+        int Stop() const;
     };
 
     // [any] The value of the option argv[i], which must be one of `withValue`, with i moved

@@ -1,5 +1,6 @@
 #include "hosts/common/UnitParameterList.h"
 
+#include "hosts/common/StatusText.h"
 #include "platform/cf/CFType.h"
 
 #include <cstring>
@@ -16,7 +17,7 @@ bool UnitParameterList::Read(AudioUnit unit, std::string& error)
                                       kAudioUnitScope_Global, 0, ids.data(), &size);
     if (status != noErr)
     {
-        error = "the unit does not list its parameters (status " + std::to_string(status) + ")";
+        error = "the unit does not list its parameters" + StatusText::Of(status);
         return false;
     }
     for (const AudioUnitParameterID id : ids)
@@ -27,8 +28,8 @@ bool UnitParameterList::Read(AudioUnit unit, std::string& error)
                                       kAudioUnitScope_Global, id, &info, &size);
         if (status != noErr)
         {
-            error = "the unit does not describe parameter " + std::to_string(id) + " (status " +
-                    std::to_string(status) + ")";
+            error = "the unit does not describe parameter " + std::to_string(id) +
+                    StatusText::Of(status);
             return false;
         }
         Parameter parameter;

@@ -1,8 +1,9 @@
 #include "hosts/common/UnitParameters.h"
 
+#include "hosts/common/CommandLine.h"
+
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -39,10 +40,7 @@ const UnitParameters::Parameter* UnitParameters::Find(const std::string& name,
     const std::vector<Parameter>& parameters = mList.Parameters();
     for (const Parameter& parameter : parameters)
         if (parameter.name == name) return &parameter;
-    AudioUnitParameterID id = 0;
-    const char* end = name.data() + name.size();
-    if (const auto [ptr, ec] = std::from_chars(name.data(), end, id);
-        ec == std::errc() && ptr == end)
+    if (AudioUnitParameterID id = 0; CommandLine::ParseCount(name, id))
     {
         for (const Parameter& parameter : parameters)
             if (parameter.id == id) return &parameter;
@@ -77,10 +75,8 @@ bool UnitParameters::Resolve(const std::string& name, const std::string& value,
         return true;
     }
     double number = 0;
-    const char* end = value.data() + value.size();
-    const auto [ptr, ec] = std::from_chars(value.data(), end, number);
     // Compared as the unit stores it: "0.9" is the float 0.9f, the maximum of a 0.7 … 0.9 range.
-    const bool parsed = ec == std::errc() && ptr == end &&
+    const bool parsed = CommandLine::ParseNumber(value, number) &&
                         std::fabs(number) <= std::numeric_limits<AudioUnitParameterValue>::max();
     const auto single = parsed ? static_cast<AudioUnitParameterValue>(number) : 0.0f;
     if (parsed && single >= parameter->minValue && single <= parameter->maxValue)

@@ -1,14 +1,7 @@
 #include "hosts/common/UnitStateFile.h"
 
+#include "hosts/common/StatusText.h"
 #include "platform/AudioUnitProperties.h"
-
-namespace
-{
-std::string Status(OSStatus status)
-{
-    return " (status " + std::to_string(status) + ")";
-}
-} // namespace
 
 bool UnitStateFile::Restore(AudioUnit unit, const CFType& state, std::string& error)
 {
@@ -16,7 +9,7 @@ bool UnitStateFile::Restore(AudioUnit unit, const CFType& state, std::string& er
                                                  kAudioUnitScope_Global, 0, &state, sizeof state);
     if (status != noErr)
     {
-        error = "the component refused this state" + Status(status);
+        error = "the component refused this state" + StatusText::Of(status);
         return false;
     }
     return true;
@@ -29,7 +22,7 @@ bool UnitStateFile::Capture(AudioUnit unit, CFType& outState, std::string& error
                                                  kAudioUnitScope_Global, 0, &outState, &size);
     if (status != noErr)
     {
-        error = "the component did not hand over its state" + Status(status);
+        error = "the component did not hand over its state" + StatusText::Of(status);
         return false;
     }
     return true;
@@ -42,9 +35,5 @@ bool UnitStateFile::Write(const std::string& path, const CFType& state, std::str
 
 PropertyListFormat UnitStateFile::FormatFor(const std::string& path)
 {
-    static const std::string kBinarySuffix = ".bplist";
-    const bool binary =
-        path.size() >= kBinarySuffix.size() &&
-        path.compare(path.size() - kBinarySuffix.size(), kBinarySuffix.size(), kBinarySuffix) == 0;
-    return binary ? PropertyListFormat::Binary : PropertyListFormat::XML;
+    return path.ends_with(".bplist") ? PropertyListFormat::Binary : PropertyListFormat::XML;
 }

@@ -6,6 +6,7 @@
 // note off before a newer note on of the same note). Each message of a packet becomes one
 // event. Fixed capacity and no allocation: everything here runs on the render thread.
 
+#include "hosts/common/MIDIMessage.h"
 #include "platform/CoreMIDI.h"
 
 #include <array>
@@ -30,7 +31,10 @@ public:
     UInt64 Dropped() const { return mDropped.load(std::memory_order_relaxed); }
 
     // [any] The length of the MIDI message at the start of data (at most size bytes).
-    static std::size_t MessageLength(const Byte* data, std::size_t size);
+    static std::size_t MessageLength(const Byte* data, std::size_t size)
+    {
+        return MIDIMessage::Length(data, size);
+    }
 
 private:
     std::array<MIDIPacket, kCapacity> mPackets; // in arrival order

@@ -44,6 +44,13 @@ private:
 };
 } // namespace
 
+bool JackClient::Unit::RecordingOn() const
+{
+    AudioUnitParameterValue value = 0;
+    AudioUnitGetParameter(unit, *recording, kAudioUnitScope_Global, 0, &value);
+    return value > kOn;
+}
+
 std::unique_ptr<JackClient> JackClient::Open(const Settings& settings, std::string& error)
 {
     // The library's own complaints (about a missing server, or one that went away) would bury
@@ -353,13 +360,7 @@ void JackClient::PassMidi(void* buffer, jack_nframes_t frames)
         if (status < 0x80 || status >= 0xF0) continue;
         const UInt8 data1 = event.size > 1 ? event.buffer[1] & 0x7F : 0;
         const UInt8 data2 = event.size > 2 ? event.buffer[2] & 0x7F : 0;
-        if (mUnit.recording)
-        {
-            AudioUnitParameterValue recording = 0;
-            AudioUnitGetParameter(mUnit.unit, *mUnit.recording, kAudioUnitScope_Global, 0,
-                                  &recording);
-            mRecordingKey.Message(status, data1, data2, recording > kOn);
-        }
+        if (mUnit.recording) mRecordingKey.Message(status, data1, data2, mUnit.RecordingOn());
         mHost->Midi(status, data1, data2, std::min(event.time, frames - 1));
     }
 }

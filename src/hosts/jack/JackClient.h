@@ -50,6 +50,9 @@ public:
         AudioUnit unit = nullptr;
         MIDIPacketRing* feedback = nullptr;            // the tap on its virtual source, or null
         std::optional<AudioUnitParameterID> recording; // its "Recording" parameter
+
+        // [any] Whether "Recording" is on now; only for a unit that has it.
+        bool RecordingOn() const;
     };
 
     // [ui] A client on a running server, which is never started for it. Null with a message

@@ -1,13 +1,11 @@
 #include "hosts/jack/JackProgram.h"
 
-#include "editor/audiofile/CAAudioFileImport.h"
-#include "hosts/common/HostMIDIBackend.h"
+#include "hosts/common/HostPlatform.h"
+#include "hosts/common/StatusText.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/jack/StatusLine.h"
 #include "platform/AudioUnitUtilities.h"
-#include "platform/CFPreferences.h"
 #include "platform/MIDITapCapture.h"
-#include "platform/linux/XMLPreferencesBackend.h"
 
 #include <cerrno>
 #include <csignal>
@@ -21,11 +19,6 @@ namespace
 // the status line may change at most.
 constexpr int kTickMilliseconds = 50;
 constexpr auto kStatusInterval = std::chrono::milliseconds(250);
-
-std::string Status(OSStatus status)
-{
-    return " (status " + std::to_string(status) + ")";
-}
 
 const char* kCommands = R"(commands:
   save               save the state to the --state file
@@ -57,11 +50,7 @@ bool JackProgram::Fail(const std::string& message)
 int JackProgram::Run(int argc, const char* const* argv)
 {
     const JackCommandLine::Result parsed = mOptions.Parse(argc, argv);
-    if (!parsed.run)
-    {
-        std::fprintf(parsed.exitStatus == 0 ? stdout : stderr, "%s\n", parsed.message.c_str());
-        return parsed.exitStatus;
-    }
+    if (!parsed.run) return parsed.Stop();
     if (!mSignals.Ok())
     {
         Fail("cannot watch for signals");
@@ -90,18 +79,15 @@ bool JackProgram::Open()
 
 bool JackProgram::OpenUnit()
 {
-    // Preferences in files, virtual MIDI sources that this program taps for midi_out whether
-    // or not an ALSA sequencer exists, and audio files read for the import.
-    CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
-    MIDIInstallBackend(std::make_shared<HostMIDIBackend>());
-    InstallAudioFileImport();
+    HostPlatform::Install();
     {
+        // The unit's virtual source is tapped for midi_out as it is created.
         const MIDITapCapture capture;
         if (const OSStatus status = AudioComponentInstanceNew(&mComponent, &mUnit))
         {
             mUnit = nullptr;
             return Fail(std::string("cannot open the component ") + mComponent.name +
-                        Status(status));
+                        StatusText::Of(status));
         }
         mUnitInfo.unit = mUnit;
         mUnitInfo.feedback = capture.Tap();
@@ -260,7 +246,7 @@ void JackProgram::Erase()
     if (status == noErr)
         mTerminal.Say("erased every sample");
     else
-        mTerminal.Complain("the component erased nothing" + Status(status));
+        mTerminal.Complain("the component erased nothing" + StatusText::Of(status));
 }
 
 void JackProgram::Learn(const std::string& name)
@@ -281,7 +267,7 @@ void JackProgram::Learn(const std::string& name)
                                           kAudioUnitScope_Global, 0, &now, &size);
     }
     if (status != noErr)
-        mTerminal.Complain("the component cannot learn" + Status(status));
+        mTerminal.Complain("the component cannot learn" + StatusText::Of(status));
     else if (now == armed)
         mTerminal.Say("learning '" + name +
                       "': the next controller, pitch wheel or note binds to it");
@@ -298,7 +284,7 @@ void JackProgram::Set(const std::string& name, const std::string& value)
         return mTerminal.Complain(error);
     // Through the listener service, as an editor would, so that everyone hears of it.
     if (const OSStatus status = AUParameterSet(nullptr, nullptr, &parameter, number, 0))
-        return mTerminal.Complain("the component refused " + name + Status(status));
+        return mTerminal.Complain("the component refused " + name + StatusText::Of(status));
     mTerminal.Say(name + " = " + value);
 }
 
@@ -306,17 +292,15 @@ void JackProgram::Import(const std::string& path, bool withTempo)
 {
     OSStatus status = noErr;
     {
-        // The data is the path's bytes; the terminating zero follows them in memory.
         const std::lock_guard<std::mutex> access(mUnitAccess);
-        status = AudioUnitSetProperty(
-            mUnit,
-            withTempo ? UnitCustomProperties::kImportWithTempo : UnitCustomProperties::kImport,
-            kAudioUnitScope_Global, 0, path.c_str(), static_cast<UInt32>(path.size()));
+        status = UnitCustomProperties::Import(mUnit, path.c_str(), static_cast<UInt32>(path.size()),
+                                              withTempo);
     }
     if (status == noErr)
         mTerminal.Say("imported '" + path + "': the next key pressed takes it");
     else
-        mTerminal.Complain("'" + path + "': the component could not import it" + Status(status));
+        mTerminal.Complain("'" + path + "': the component could not import it" +
+                           StatusText::Of(status));
 }
 
 void JackProgram::ShowStatus()
@@ -330,12 +314,7 @@ void JackProgram::ShowStatus()
     if (AudioUnitGetProperty(mUnit, UnitCustomProperties::kMemoryUse, kAudioUnitScope_Global, 0,
                              &memory, &size) == noErr)
         values.memoryUse = memory;
-    if (mUnitInfo.recording)
-    {
-        AudioUnitParameterValue recording = 0;
-        AudioUnitGetParameter(mUnit, *mUnitInfo.recording, kAudioUnitScope_Global, 0, &recording);
-        values.recording = recording > 0.1f;
-    }
+    if (mUnitInfo.recording) values.recording = mUnitInfo.RecordingOn();
     values.recordingKey = mClient->RecordingKey().Key();
     values.clock = mClient->Clock().Read();
     values.sampleRate = mHost->SampleRate();

@@ -1,19 +1,13 @@
 #include "hosts/jack/LiveHost.h"
 
+#include "hosts/common/StatusText.h"
+#include "hosts/common/UnitStreamFormats.h"
 #include "platform/MusicDevice.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
-
-namespace
-{
-std::string Failed(const char* what, OSStatus status)
-{
-    return std::string(what) + " failed (status " + std::to_string(status) + ")";
-}
-} // namespace
 
 LiveHost::LiveHost(AudioUnit unit, UInt32 buses, const HostCallbackInfo& clock)
     : mUnit(unit), mBuses(buses), mClock(clock)
@@ -41,27 +35,6 @@ void LiveHost::Suspend()
         std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
-bool LiveHost::SetFormats(double sampleRate, std::string& error)
-{
-    const AudioStreamBasicDescription format = CanonicalStreamFormat(sampleRate, kChannels);
-    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
-    {
-        UInt32 count = 0;
-        UInt32 size = sizeof count;
-        if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ElementCount, scope, 0, &count, &size) !=
-            noErr)
-            count = 0;
-        for (UInt32 bus = 0; bus < count; ++bus)
-            if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
-                                                             scope, bus, &format, sizeof format))
-            {
-                error = Failed("setting the stream format", status);
-                return false;
-            }
-    }
-    return true;
-}
-
 bool LiveHost::Configure(double sampleRate, UInt32 maxFrames, std::string& error)
 {
     Suspend();
@@ -70,31 +43,34 @@ bool LiveHost::Configure(double sampleRate, UInt32 maxFrames, std::string& error
         AudioUnitUninitialize(mUnit);
         mInitialized = false;
     }
-    if (!SetFormats(sampleRate, error)) return false;
+    if (!UnitStreamFormats::Set(mUnit, sampleRate, kChannels,
+                                UnitStreamFormats::Count(mUnit, kAudioUnitScope_Input),
+                                UnitStreamFormats::Count(mUnit, kAudioUnitScope_Output), error))
+        return false;
     const AURenderCallbackStruct input{&InputProc, this};
     OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback,
                                            kAudioUnitScope_Input, 0, &input, sizeof input);
     // A unit without an input bus has nothing to pull.
     if (status != noErr && status != kAudioUnitErr_InvalidElement)
     {
-        error = Failed("setting the input callback", status);
+        error = StatusText::Failed("setting the input callback", status);
         return false;
     }
     if ((status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks,
                                        kAudioUnitScope_Global, 0, &mClock, sizeof mClock)))
     {
-        error = Failed("setting the host callbacks", status);
+        error = StatusText::Failed("setting the host callbacks", status);
         return false;
     }
     if ((status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_MaximumFramesPerSlice,
                                        kAudioUnitScope_Global, 0, &maxFrames, sizeof maxFrames)))
     {
-        error = Failed("setting the maximum frames per render call", status);
+        error = StatusText::Failed("setting the maximum frames per render call", status);
         return false;
     }
     if ((status = AudioUnitInitialize(mUnit)))
     {
-        error = Failed("initialising the unit", status);
+        error = StatusText::Failed("initialising the unit", status);
         return false;
     }
     mInitialized = true;

@@ -68,7 +68,6 @@ private:
                               const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames,
                               AudioBufferList* ioData);
     void Suspend(); // [ui] no cycle admitted from now on, none running when it returns
-    bool SetFormats(double sampleRate, std::string& error); // [ui]
 
     AudioUnit mUnit;
     UInt32 mBuses;

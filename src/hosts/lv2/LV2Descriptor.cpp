@@ -1,5 +1,6 @@
 #include "hosts/lv2/LV2Descriptor.h"
 
+#include "hosts/lv2/LV2BundleInfo.h"
 #include "hosts/lv2/LV2Plugin.h"
 
 #include <lv2/state/state.h>

@@ -2,8 +2,6 @@
 // The C interface of the plug-in: the descriptor, the state and worker interfaces, each
 // function forwarding to the LV2Plugin instance behind the handle.
 
-#include "hosts/lv2/LV2BundleInfo.h"
-
 #include <lv2/core/lv2.h>
 
 class LV2Descriptor

@@ -39,44 +39,39 @@ bool LV2Output::Fits(std::uint32_t bodyBytes) const
     return mOpen && mForge.size - mForge.offset >= kEventOverhead + bodyBytes;
 }
 
-void LV2Output::BeginSet(LV2_Atom_Forge_Frame& frame, LV2_URID property)
+void LV2Output::BeginObject(LV2_Atom_Forge_Frame& frame, LV2_URID type, LV2_URID property)
 {
     lv2_atom_forge_frame_time(&mForge, 0);
-    lv2_atom_forge_object(&mForge, &frame, 0, mURIs.patchSet);
+    lv2_atom_forge_object(&mForge, &frame, 0, type);
     lv2_atom_forge_key(&mForge, mURIs.patchProperty);
     lv2_atom_forge_urid(&mForge, property);
+}
+
+template <class WriteValue> bool LV2Output::Set(LV2_URID property, WriteValue writeValue)
+{
+    // property (key, URID atom) and value (key, atom of at most 8 bytes)
+    if (!Fits(8 + 16 + 8 + 16)) return false;
+    LV2_Atom_Forge_Frame frame;
+    BeginObject(frame, mURIs.patchSet, property);
     lv2_atom_forge_key(&mForge, mURIs.patchValue);
+    writeValue();
+    lv2_atom_forge_pop(&mForge, &frame);
+    return true;
 }
 
 bool LV2Output::SetFloat(LV2_URID property, float value)
 {
-    // property (key, URID atom) and value (key, float atom)
-    if (!Fits(8 + 16 + 8 + 16)) return false;
-    LV2_Atom_Forge_Frame frame;
-    BeginSet(frame, property);
-    lv2_atom_forge_float(&mForge, value);
-    lv2_atom_forge_pop(&mForge, &frame);
-    return true;
+    return Set(property, [&] { lv2_atom_forge_float(&mForge, value); });
 }
 
 bool LV2Output::SetInt(LV2_URID property, std::int32_t value)
 {
-    if (!Fits(8 + 16 + 8 + 16)) return false;
-    LV2_Atom_Forge_Frame frame;
-    BeginSet(frame, property);
-    lv2_atom_forge_int(&mForge, value);
-    lv2_atom_forge_pop(&mForge, &frame);
-    return true;
+    return Set(property, [&] { lv2_atom_forge_int(&mForge, value); });
 }
 
 bool LV2Output::SetBool(LV2_URID property, bool value)
 {
-    if (!Fits(8 + 16 + 8 + 16)) return false;
-    LV2_Atom_Forge_Frame frame;
-    BeginSet(frame, property);
-    lv2_atom_forge_bool(&mForge, value);
-    lv2_atom_forge_pop(&mForge, &frame);
-    return true;
+    return Set(property, [&] { lv2_atom_forge_bool(&mForge, value); });
 }
 
 bool LV2Output::ImportResult(LV2_URID property, std::string_view path, std::int32_t status)
@@ -85,10 +80,7 @@ bool LV2Output::ImportResult(LV2_URID property, std::string_view path, std::int3
     // patch:property, path (key, header, text and its zero) and status (key, int atom)
     if (!Fits(8 + 16 + 8 + 8 + Padded(length + 1) + 8 + 16)) return false;
     LV2_Atom_Forge_Frame frame;
-    lv2_atom_forge_frame_time(&mForge, 0);
-    lv2_atom_forge_object(&mForge, &frame, 0, mURIs.importResult);
-    lv2_atom_forge_key(&mForge, mURIs.patchProperty);
-    lv2_atom_forge_urid(&mForge, property);
+    BeginObject(frame, mURIs.importResult, property);
     lv2_atom_forge_key(&mForge, mURIs.path);
     lv2_atom_forge_path(&mForge, path.data(), length);
     lv2_atom_forge_key(&mForge, mURIs.status);

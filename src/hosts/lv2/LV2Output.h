@@ -32,7 +32,10 @@ public:
 
 private:
     bool Fits(std::uint32_t bodyBytes) const;
-    void BeginSet(LV2_Atom_Forge_Frame& frame, LV2_URID property);
+    // Starts an object event of type at frame 0 about property (its patch:property).
+    void BeginObject(LV2_Atom_Forge_Frame& frame, LV2_URID type, LV2_URID property);
+    // A patch:Set of property whose value atom (of at most 8 bytes) writeValue() forges.
+    template <class WriteValue> bool Set(LV2_URID property, WriteValue writeValue);
 
     const LV2URIs& mURIs;
     LV2_Atom_Forge mForge;

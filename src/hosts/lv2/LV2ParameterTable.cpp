@@ -1,5 +1,7 @@
 #include "hosts/lv2/LV2ParameterTable.h"
 
+#include "hosts/common/UnitStreamFormats.h"
+
 #include <algorithm>
 
 bool LV2ParameterTable::Read(AudioUnit unit, std::string& error)
@@ -18,16 +20,8 @@ bool LV2ParameterTable::Read(AudioUnit unit, std::string& error)
 
 LV2PortLayout LV2ParameterTable::Layout(AudioUnit unit) const
 {
-    auto count = [unit](AudioUnitScope scope)
-    {
-        UInt32 buses = 0;
-        UInt32 size = sizeof buses;
-        if (AudioUnitGetProperty(unit, kAudioUnitProperty_ElementCount, scope, 0, &buses, &size) !=
-            noErr)
-            return UInt32{0};
-        return buses;
-    };
-    return LV2PortLayout(count(kAudioUnitScope_Input), count(kAudioUnitScope_Output),
+    return LV2PortLayout(UnitStreamFormats::Count(unit, kAudioUnitScope_Input),
+                         UnitStreamFormats::Count(unit, kAudioUnitScope_Output),
                          static_cast<std::uint32_t>(mParameters.size()));
 }
 

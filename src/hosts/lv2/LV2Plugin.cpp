@@ -1,14 +1,13 @@
 #include "hosts/lv2/LV2Plugin.h"
 
-#include "editor/audiofile/CAAudioFileImport.h"
 #include "hosts/common/HostInput.h"
-#include "hosts/common/HostMIDIBackend.h"
+#include "hosts/common/HostPlatform.h"
+#include "hosts/common/StatusText.h"
+#include "hosts/common/UnitCustomProperties.h"
+#include "hosts/common/UnitStreamFormats.h"
 #include "hosts/lv2/LV2ParameterTable.h"
 #include "platform/AudioUnitProperties.h"
-#include "platform/CFPreferences.h"
 #include "platform/MIDITapCapture.h"
-#include "platform/MusicDevice.h"
-#include "platform/linux/XMLPreferencesBackend.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2_util.h>
@@ -18,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace
@@ -28,18 +28,7 @@ namespace
 void InstallPlatform()
 {
     static std::once_flag sInstalled;
-    std::call_once(sInstalled,
-                   []
-                   {
-                       CFPreferencesInstallBackend(std::make_shared<XMLPreferencesBackend>());
-                       MIDIInstallBackend(std::make_shared<HostMIDIBackend>());
-                       InstallAudioFileImport();
-                   });
-}
-
-std::string Failed(const char* what, OSStatus status)
-{
-    return std::string(what) + " failed (status " + std::to_string(status) + ")";
+    std::call_once(sInstalled, &HostPlatform::Install);
 }
 } // namespace
 
@@ -65,7 +54,7 @@ LV2Plugin* LV2Plugin::Create(const LV2BundleInfo& bundle, double sampleRate,
         if (const OSStatus status = AudioComponentInstanceNew(bundle.registration, &unit))
         {
             std::fprintf(stderr, "%s: %s\n", bundle.name,
-                         Failed("opening the component", status).c_str());
+                         StatusText::Failed("opening the component", status).c_str());
             return nullptr;
         }
         feedback = capture.Tap();
@@ -114,25 +103,14 @@ LV2Plugin::~LV2Plugin()
 
 bool LV2Plugin::Prepare(std::string& error)
 {
-    const AudioStreamBasicDescription format =
-        CanonicalStreamFormat(mSampleRate, LV2PortLayout::kChannels);
-    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
-    {
-        const UInt32 buses =
-            scope == kAudioUnitScope_Input ? mLayout.InputBuses() : mLayout.OutputBuses();
-        for (UInt32 bus = 0; bus < buses; ++bus)
-            if (const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
-                                                             scope, bus, &format, sizeof format))
-            {
-                error = Failed("setting the stream format", status);
-                return false;
-            }
-    }
+    if (!UnitStreamFormats::Set(mUnit, mSampleRate, LV2PortLayout::kChannels, mLayout.InputBuses(),
+                                mLayout.OutputBuses(), error))
+        return false;
     if (const OSStatus status = AudioUnitSetProperty(
             mUnit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
             &mMaxRenderFrames, sizeof mMaxRenderFrames))
     {
-        error = Failed("setting the maximum frames per render call", status);
+        error = StatusText::Failed("setting the maximum frames per render call", status);
         return false;
     }
     for (UInt32 bus = 0; bus < mLayout.InputBuses(); ++bus)
@@ -142,7 +120,7 @@ bool LV2Plugin::Prepare(std::string& error)
                 AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback,
                                      kAudioUnitScope_Input, bus, &callback, sizeof callback))
         {
-            error = Failed("setting the input callback", status);
+            error = StatusText::Failed("setting the input callback", status);
             return false;
         }
     }
@@ -151,7 +129,7 @@ bool LV2Plugin::Prepare(std::string& error)
             AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0,
                                  &callbacks, sizeof callbacks))
     {
-        error = Failed("setting the host callbacks", status);
+        error = StatusText::Failed("setting the host callbacks", status);
         return false;
     }
     // A unit without the stopped property simply never announces it.
@@ -164,7 +142,7 @@ bool LV2Plugin::Prepare(std::string& error)
     mControlCopy.assign(kControlCopyBytes / sizeof(std::uint64_t), 0);
     if (const OSStatus status = AudioUnitInitialize(mUnit))
     {
-        error = Failed("initialising the unit", status);
+        error = StatusText::Failed("initialising the unit", status);
         return false;
     }
     return true;

@@ -13,7 +13,6 @@
 // connect_port and work_response on the audio thread; work on the host's worker thread (or
 // inside run when the host has no worker). run() allocates nothing and takes no lock.
 
-#include "hosts/common/UnitCustomProperties.h"
 #include "hosts/lv2/LV2BundleInfo.h"
 #include "hosts/lv2/LV2HostClock.h"
 #include "hosts/lv2/LV2Output.h"
@@ -29,7 +28,6 @@
 
 #include <array>
 #include <atomic>
-#include <memory>
 #include <string>
 #include <vector>
 

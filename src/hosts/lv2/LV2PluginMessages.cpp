@@ -2,6 +2,8 @@
 
 #include "hosts/lv2/LV2Plugin.h"
 
+#include "hosts/common/MIDIMessage.h"
+#include "hosts/common/UnitCustomProperties.h"
 #include "platform/MusicDevice.h"
 
 #include <lv2/atom/util.h>
@@ -11,26 +13,6 @@
 
 namespace
 {
-// The length of the channel or system message that starts with status, as far as size
-// reaches; system exclusive runs to its end byte.
-std::uint32_t MessageLength(const Byte* data, std::uint32_t size)
-{
-    const Byte status = data[0];
-    std::uint32_t length = 1;
-    if (status == 0xF0)
-    {
-        while (length < size && data[length - 1] != 0xF7)
-            ++length;
-    }
-    else if (status >= 0x80 && status < 0xF0)
-        length = (status & 0xE0) == 0xC0 ? 2 : 3;
-    else if (status == 0xF2)
-        length = 3;
-    else if (status == 0xF1 || status == 0xF3)
-        length = 2;
-    return std::min(length, size);
-}
-
 const char* StringBody(const LV2_Atom* atom, std::uint32_t& length)
 {
     // Paths and strings carry their terminating zero inside the atom.
@@ -164,12 +146,10 @@ void LV2Plugin::Perform(LV2WorkMessage& message)
     {
     case LV2WorkMessage::Kind::Import:
     case LV2WorkMessage::Kind::ImportWithTempo:
-        // The data is the path's bytes; its terminating zero follows them.
-        status = AudioUnitSetProperty(mUnit,
-                                      message.kind == LV2WorkMessage::Kind::Import
-                                          ? UnitCustomProperties::kImport
-                                          : UnitCustomProperties::kImportWithTempo,
-                                      kAudioUnitScope_Global, 0, message.path, message.pathLength);
+        // SetPath ends the path with its zero.
+        status =
+            UnitCustomProperties::Import(mUnit, message.path, message.pathLength,
+                                         message.kind == LV2WorkMessage::Kind::ImportWithTempo);
         break;
     case LV2WorkMessage::Kind::EraseAll:
     {
@@ -263,13 +243,13 @@ void LV2Plugin::NotifyFeedback()
     {
         // A packet leaves whole or waits: one event per message.
         std::uint32_t messages = 0;
-        for (std::uint32_t at = 0; at < packet->length; ++messages)
-            at += MessageLength(packet->data + at, packet->length - at);
+        for (std::size_t at = 0; at < packet->length; ++messages)
+            at += MIDIMessage::Length(packet->data + at, packet->length - at);
         if (mOutput.MidiRoom(messages) < packet->length + 8 * messages) return;
-        for (std::uint32_t at = 0; at < packet->length;)
+        for (std::size_t at = 0; at < packet->length;)
         {
-            const std::uint32_t length = MessageLength(packet->data + at, packet->length - at);
-            mOutput.Midi(packet->data + at, length);
+            const std::size_t length = MIDIMessage::Length(packet->data + at, packet->length - at);
+            mOutput.Midi(packet->data + at, static_cast<std::uint32_t>(length));
             at += length;
         }
         mFeedback->Pop();

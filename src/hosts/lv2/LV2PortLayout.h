@@ -36,15 +36,21 @@ public:
     std::uint32_t Parameter(std::uint32_t index) const { return NotifyOut() + 1 + index; }
     std::uint32_t Count() const { return Parameter(mParameters); }
 
-    // Symbols of the fixed ports ("in_l", "out2_r", "control", "notify"); the parameters' symbols
-    // are made from their names and kept apart from these (LV2ParameterTable).
+    // Symbols of the stereo groups ("in", "in2", "out1") and of the fixed ports ("in_l",
+    // "out2_r", "control", "notify"); the parameters' symbols are made from their names and kept
+    // apart from these (LV2ParameterTable).
+    static std::string InputGroup(std::uint32_t bus)
+    {
+        return bus == 0 ? std::string("in") : "in" + std::to_string(bus + 1);
+    }
+    static std::string OutputGroup(std::uint32_t bus) { return "out" + std::to_string(bus + 1); }
     static std::string InputSymbol(std::uint32_t bus, std::uint32_t channel)
     {
-        return (bus == 0 ? std::string("in") : "in" + std::to_string(bus + 1)) + Side(channel);
+        return InputGroup(bus) + Side(channel);
     }
     static std::string OutputSymbol(std::uint32_t bus, std::uint32_t channel)
     {
-        return "out" + std::to_string(bus + 1) + Side(channel);
+        return OutputGroup(bus) + Side(channel);
     }
     static constexpr const char* kControlSymbol = "control";
     static constexpr const char* kNotifySymbol = "notify";

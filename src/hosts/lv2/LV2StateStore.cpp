@@ -1,5 +1,6 @@
 #include "hosts/lv2/LV2StateStore.h"
 
+#include "hosts/common/StatusText.h"
 #include "platform/AudioUnitProperties.h"
 #include "platform/cf/BinaryPropertyList.h"
 #include "platform/cf/PropertyListFile.h"
@@ -37,7 +38,7 @@ LV2_State_Status LV2StateStore::Save(LV2_State_Store_Function store, LV2_State_H
                                                  kAudioUnitScope_Global, 0, &state, &size);
     if (status != noErr)
         return Fail(LV2_STATE_ERR_UNKNOWN,
-                    "the unit did not hand over its state (status " + std::to_string(status) + ")");
+                    "the unit did not hand over its state" + StatusText::Of(status));
 
     const LV2_State_Make_Path* makePath = nullptr;
     const LV2_State_Map_Path* mapPath = nullptr;
@@ -106,7 +107,6 @@ LV2_State_Status LV2StateStore::Restore(LV2_State_Retrieve_Function retrieve,
     const OSStatus status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_ClassInfo,
                                                  kAudioUnitScope_Global, 0, &state, sizeof state);
     if (status != noErr)
-        return Fail(LV2_STATE_ERR_UNKNOWN,
-                    "the unit refused the state (status " + std::to_string(status) + ")");
+        return Fail(LV2_STATE_ERR_UNKNOWN, "the unit refused the state" + StatusText::Of(status));
     return LV2_STATE_SUCCESS;
 }

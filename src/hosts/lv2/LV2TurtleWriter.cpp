@@ -40,6 +40,16 @@ const char* UnitOf(AudioUnitParameterUnit unit)
     }
 }
 
+std::string InputLabel(std::uint32_t bus)
+{
+    return bus == 0 ? std::string("Input") : "Input " + std::to_string(bus + 1);
+}
+
+std::string OutputLabel(std::uint32_t bus)
+{
+    return "Bus " + std::to_string(bus + 1);
+}
+
 const char* SideName(std::uint32_t channel)
 {
     return channel == 0 ? "Left" : "Right";
@@ -95,8 +105,8 @@ void LV2TurtleWriter::Write(std::ostream& out) const
         << Own(LV2URIs::kImportWithTempo + 1) << " ;\n"
         << "    patch:readable " << Own(LV2URIs::kMemoryUse + 1) << ", "
         << Own(LV2URIs::kStopped + 1) << ", " << Own(LV2URIs::kMidiLearn + 1) << " ;\n"
-        << "    pg:mainInput " << Own("in") << " ;\n"
-        << "    pg:mainOutput " << Own("out1") << " ;\n"
+        << "    pg:mainInput " << Own(LV2PortLayout::InputGroup(0)) << " ;\n"
+        << "    pg:mainOutput " << Own(LV2PortLayout::OutputGroup(0)) << " ;\n"
         << "    lv2:port";
     WriteAudioPorts(out);
     WriteAtomPorts(out);
@@ -130,17 +140,15 @@ void LV2TurtleWriter::WriteGroupsAndProperties(std::ostream& out) const
         << " .\n\n";
     for (std::uint32_t bus = 0; bus < mLayout.InputBuses(); ++bus)
     {
-        const std::string symbol = bus == 0 ? "in" : "in" + std::to_string(bus + 1);
+        const std::string symbol = LV2PortLayout::InputGroup(bus);
         out << Own(symbol) << "\n    a pg:StereoGroup, pg:InputGroup ;\n    lv2:symbol "
-            << Quote(symbol) << " ;\n    rdfs:label "
-            << Quote(bus == 0 ? "Input" : "Input " + std::to_string(bus + 1)) << " .\n\n";
+            << Quote(symbol) << " ;\n    rdfs:label " << Quote(InputLabel(bus)) << " .\n\n";
     }
     for (std::uint32_t bus = 0; bus < mLayout.OutputBuses(); ++bus)
     {
-        const std::string symbol = "out" + std::to_string(bus + 1);
+        const std::string symbol = LV2PortLayout::OutputGroup(bus);
         out << Own(symbol) << "\n    a pg:StereoGroup, pg:OutputGroup ;\n    lv2:symbol "
-            << Quote(symbol) << " ;\n    rdfs:label " << Quote("Bus " + std::to_string(bus + 1))
-            << " .\n\n";
+            << Quote(symbol) << " ;\n    rdfs:label " << Quote(OutputLabel(bus)) << " .\n\n";
     }
     struct Property
     {
@@ -173,13 +181,11 @@ void LV2TurtleWriter::WriteAudioPorts(std::ostream& out) const
     for (std::uint32_t bus = 0; bus < mLayout.InputBuses(); ++bus)
         for (std::uint32_t c = 0; c < LV2PortLayout::kChannels; ++c)
         {
-            const std::string group = bus == 0 ? "in" : "in" + std::to_string(bus + 1);
             out << separator << "        a lv2:AudioPort, lv2:InputPort ;\n        lv2:index "
                 << mLayout.Input(bus, c) << " ;\n        lv2:symbol "
                 << Quote(LV2PortLayout::InputSymbol(bus, c)) << " ;\n        lv2:name "
-                << Quote((bus == 0 ? std::string("Input") : "Input " + std::to_string(bus + 1)) +
-                         " " + SideName(c))
-                << " ;\n        pg:group " << Own(group) << " ;\n        lv2:designation "
+                << Quote(InputLabel(bus) + " " + SideName(c)) << " ;\n        pg:group "
+                << Own(LV2PortLayout::InputGroup(bus)) << " ;\n        lv2:designation "
                 << SideDesignation(c) << "\n    ]";
             separator = ", [\n";
         }
@@ -189,9 +195,9 @@ void LV2TurtleWriter::WriteAudioPorts(std::ostream& out) const
             out << separator << "        a lv2:AudioPort, lv2:OutputPort ;\n        lv2:index "
                 << mLayout.Output(bus, c) << " ;\n        lv2:symbol "
                 << Quote(LV2PortLayout::OutputSymbol(bus, c)) << " ;\n        lv2:name "
-                << Quote("Bus " + std::to_string(bus + 1) + " " + SideName(c))
-                << " ;\n        pg:group " << Own("out" + std::to_string(bus + 1))
-                << " ;\n        lv2:designation " << SideDesignation(c) << "\n    ]";
+                << Quote(OutputLabel(bus) + " " + SideName(c)) << " ;\n        pg:group "
+                << Own(LV2PortLayout::OutputGroup(bus)) << " ;\n        lv2:designation "
+                << SideDesignation(c) << "\n    ]";
             separator = ", [\n";
         }
 }

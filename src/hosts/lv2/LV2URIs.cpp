@@ -14,16 +14,13 @@ LV2URIs::LV2URIs(const LV2_URID_Map& map, const std::string& pluginURI,
     auto own = [&](const char* suffix) { return id((pluginURI + suffix).c_str()); };
 
     atomBlank = id(LV2_ATOM__Blank);
-    atomBool = id(LV2_ATOM__Bool);
     atomChunk = id(LV2_ATOM__Chunk);
     atomDouble = id(LV2_ATOM__Double);
-    atomEventTransfer = id(LV2_ATOM__eventTransfer);
     atomFloat = id(LV2_ATOM__Float);
     atomInt = id(LV2_ATOM__Int);
     atomLong = id(LV2_ATOM__Long);
     atomObject = id(LV2_ATOM__Object);
     atomPath = id(LV2_ATOM__Path);
-    atomSequence = id(LV2_ATOM__Sequence);
     atomString = id(LV2_ATOM__String);
     atomURID = id(LV2_ATOM__URID);
     midiEvent = id(LV2_MIDI__MidiEvent);

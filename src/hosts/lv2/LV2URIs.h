@@ -27,8 +27,8 @@ public:
     LV2URIs(const LV2_URID_Map& map, const std::string& pluginURI,
             const std::vector<std::string>& parameterSymbols);
 
-    LV2_URID atomBlank, atomBool, atomChunk, atomDouble, atomEventTransfer, atomFloat, atomInt,
-        atomLong, atomObject, atomPath, atomSequence, atomString, atomURID;
+    LV2_URID atomBlank, atomChunk, atomDouble, atomFloat, atomInt, atomLong, atomObject, atomPath,
+        atomString, atomURID;
     LV2_URID midiEvent;
     LV2_URID timePosition, timeBar, timeBarBeat, timeBeat, timeBeatUnit, timeBeatsPerBar,
         timeBeatsPerMinute, timeFrame, timeSpeed;

@@ -1,19 +1,13 @@
 #include "hosts/render/OfflineHost.h"
 
 #include "hosts/common/HostInput.h"
+#include "hosts/common/StatusText.h"
+#include "hosts/common/UnitStreamFormats.h"
 #include "platform/AudioUnitUtilities.h"
 #include "platform/MusicDevice.h"
 
 #include <algorithm>
 #include <cmath>
-
-namespace
-{
-std::string Failed(const char* what, OSStatus status)
-{
-    return std::string(what) + " failed (status " + std::to_string(status) + ")";
-}
-} // namespace
 
 OfflineHost::OfflineHost(AudioUnit unit, const Settings& settings, const TempoMap& tempoMap)
     : mUnit(unit), mSettings(settings), mTempoMap(tempoMap),
@@ -30,7 +24,7 @@ bool OfflineHost::SetFormats(std::string& error)
                                            kAudioUnitScope_Output, 0, &mBusCount, &size);
     if (status != noErr)
     {
-        error = Failed("asking for the output bus count", status);
+        error = StatusText::Failed("asking for the output bus count", status);
         return false;
     }
     if (mSettings.outputBus >= mBusCount)
@@ -38,26 +32,9 @@ bool OfflineHost::SetFormats(std::string& error)
         error = "the unit has no output bus " + std::to_string(mSettings.outputBus);
         return false;
     }
-    UInt32 inputs = 0;
-    size = sizeof inputs;
-    if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ElementCount, kAudioUnitScope_Input, 0,
-                             &inputs, &size) != noErr)
-        inputs = 0;
-
-    const AudioStreamBasicDescription format =
-        CanonicalStreamFormat(mSettings.sampleRate, kChannels);
-    for (UInt32 bus = 0; bus < mBusCount + inputs; ++bus)
-    {
-        const bool isInput = bus >= mBusCount;
-        status = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat,
-                                      isInput ? kAudioUnitScope_Input : kAudioUnitScope_Output,
-                                      isInput ? bus - mBusCount : bus, &format, sizeof format);
-        if (status != noErr)
-        {
-            error = Failed("setting the stream format", status);
-            return false;
-        }
-    }
+    const UInt32 inputs = UnitStreamFormats::Count(mUnit, kAudioUnitScope_Input);
+    if (!UnitStreamFormats::Set(mUnit, mSettings.sampleRate, kChannels, inputs, mBusCount, error))
+        return false;
     if (inputs > 0)
     {
         const AURenderCallbackStruct callback{&InputProc, this};
@@ -65,7 +42,7 @@ bool OfflineHost::SetFormats(std::string& error)
                                       kAudioUnitScope_Input, 0, &callback, sizeof callback);
         if (status != noErr)
         {
-            error = Failed("setting the input callback", status);
+            error = StatusText::Failed("setting the input callback", status);
             return false;
         }
     }
@@ -88,7 +65,7 @@ bool OfflineHost::Prepare(std::string& error)
     }
     if (status != noErr)
     {
-        error = Failed("setting the maximum frames per render call", status);
+        error = StatusText::Failed("setting the maximum frames per render call", status);
         return false;
     }
     HostCallbackInfo callbacks = mClock.Callbacks();
@@ -101,7 +78,7 @@ bool OfflineHost::Prepare(std::string& error)
                                   0, &callbacks, sizeof callbacks);
     if (status != noErr)
     {
-        error = Failed("setting the host callbacks", status);
+        error = StatusText::Failed("setting the host callbacks", status);
         return false;
     }
     const std::size_t block = mSettings.blockFrames;
@@ -110,7 +87,7 @@ bool OfflineHost::Prepare(std::string& error)
     status = AudioUnitInitialize(mUnit);
     if (status != noErr)
     {
-        error = Failed("initialising the unit", status);
+        error = StatusText::Failed("initialising the unit", status);
         return false;
     }
     return true;
@@ -131,7 +108,7 @@ bool OfflineHost::Render(std::uint64_t frames, const std::vector<MidiMessage>& m
                 mUnit, nextChange->id, kAudioUnitScope_Global, 0, nextChange->value, 0);
             if (status != noErr)
             {
-                error = Failed("setting a parameter", status);
+                error = StatusText::Failed("setting a parameter", status);
                 return false;
             }
         }
@@ -149,7 +126,7 @@ bool OfflineHost::Render(std::uint64_t frames, const std::vector<MidiMessage>& m
                                                          nextMidi->data2, offset);
             if (status != noErr)
             {
-                error = Failed("sending a MIDI message", status);
+                error = StatusText::Failed("sending a MIDI message", status);
                 return false;
             }
         }
@@ -189,7 +166,7 @@ bool OfflineHost::RenderCycle(UInt32 frames, const Output& output, std::string& 
         if (status != noErr)
         {
             error = "rendering bus " + std::to_string(bus) + " at frame " + std::to_string(mFrame) +
-                    " failed (status " + std::to_string(status) + ")";
+                    " failed" + StatusText::Of(status);
             return false;
         }
         if (bus == mSettings.outputBus &&

@@ -67,8 +67,6 @@ public:
                 const std::vector<ParameterChange>& changes, const Input& input,
                 const Output& output, const Progress& progress, std::string& error);
 
-    UInt32 OutputBusCount() const { return mBusCount; }
-
 private:
     static constexpr UInt32 kChannels = 2;
 

@@ -1,5 +1,6 @@
 #include "hosts/render/RenderCommand.h"
 
+#include "hosts/common/StatusText.h"
 #include "hosts/common/UnitCustomProperties.h"
 #include "hosts/common/UnitParameters.h"
 #include "hosts/common/UnitStateFile.h"
@@ -27,7 +28,7 @@ std::string Status(OSStatus status)
     for (int shift = 24; shift >= 0; shift -= 8)
     {
         const auto c = static_cast<char>((code >> shift) & 0xFF);
-        if (c < 0x20 || c > 0x7E) return " (status " + std::to_string(status) + ")";
+        if (c < 0x20 || c > 0x7E) return StatusText::Of(status);
         text.push_back(c);
     }
     return " (status " + text + "')";
@@ -64,11 +65,7 @@ bool RenderCommand::FailFile(const std::string& path, const std::string& message
 int RenderCommand::Run(int argc, const char* const* argv)
 {
     const RenderOptions::Result parsed = mOptions.Parse(argc, argv);
-    if (!parsed.run)
-    {
-        std::fprintf(parsed.exitStatus == 0 ? stdout : stderr, "%s\n", parsed.message.c_str());
-        return parsed.exitStatus;
-    }
+    if (!parsed.run) return parsed.Stop();
     Summary summary;
     if (ReadInputs() && PlanRender() && OpenUnit() && ResolveParameters() && RestoreState() &&
         ImportFiles() && ApplyParameters() && RenderToFile(summary) && SaveState())
@@ -197,13 +194,8 @@ bool RenderCommand::ImportFiles()
             std::fclose(file);
         else
             return FailFile(import.path, std::strerror(errno));
-        // The data is the path's bytes; the terminating zero follows them in memory.
-        const OSStatus status =
-            AudioUnitSetProperty(mUnit,
-                                 import.withTempo ? UnitCustomProperties::kImportWithTempo
-                                                  : UnitCustomProperties::kImport,
-                                 kAudioUnitScope_Global, 0, import.path.c_str(),
-                                 static_cast<UInt32>(import.path.size()));
+        const OSStatus status = UnitCustomProperties::Import(
+            mUnit, import.path.c_str(), static_cast<UInt32>(import.path.size()), import.withTempo);
         if (status != noErr)
             return FailFile(import.path, "the component could not import it" + Status(status));
     }

@@ -49,7 +49,6 @@ public:
     double SecondsAtBeat(double beat) const;
     double TempoAtSeconds(double seconds) const;
     Meter MeterAtBeat(double beat) const;
-    double BeatInBar(double beat) const { return beat - MeterAtBeat(beat).downBeat; }
     HostClock HostClockAtSeconds(double seconds) const;
 
 private:

@@ -19,6 +19,20 @@ template <class Visit> void AUElement::ForEachParameter(Visit&& visit) const
 
 const AUElement::Parameter* AUElement::Find(AudioUnitParameterID id) const
 {
+    // Plug-ins add their parameters by ascending id from 0, so an id usually sits in the slot
+    // of its own number: the render thread, which reads parameters many times a call, then
+    // finds it without a search. Ids are unique, so the slot is the one the search would find.
+    std::size_t slot = id;
+    const Block* block = &mFirst;
+    while (block != nullptr && slot >= kBlockSize)
+    {
+        block = block->next.load(std::memory_order_acquire);
+        slot -= kBlockSize;
+    }
+    if (block != nullptr && slot < block->filled.load(std::memory_order_acquire) &&
+        block->slots[slot].id == id)
+        return &block->slots[slot];
+
     const Parameter* found = nullptr;
     ForEachParameter(
         [&](const Parameter& p)

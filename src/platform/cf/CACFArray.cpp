@@ -26,11 +26,6 @@ void CACFArray::AppendSInt32(std::int32_t value)
 {
     AppendCFType(CFType::SInt32(value));
 }
-void CACFArray::AppendFloat64(double value)
-{
-    AppendCFType(CFType::Float64(value));
-}
-
 void CACFArray::AppendDictionary(const CACFDictionary& dictionary)
 {
     AppendCFType(dictionary.GetCFType());

@@ -19,7 +19,6 @@ public:
     void AppendBool(bool value);
     void AppendSInt16(std::int16_t value);
     void AppendSInt32(std::int32_t value);
-    void AppendFloat64(double value);
     void AppendDictionary(const CACFDictionary& dictionary);
     void AppendCFType(CFType value);
 

@@ -109,13 +109,6 @@ bool CACFDictionary::GetUInt32(std::string_view key, std::uint32_t& out) const
     return value != nullptr;
 }
 
-bool CACFDictionary::GetFloat32(std::string_view key, float& out) const
-{
-    const CFType* value = Find(key, CFType::Kind::Number);
-    if (value) out = value->AsFloat32();
-    return value != nullptr;
-}
-
 bool CACFDictionary::GetFloat64(std::string_view key, double& out) const
 {
     const CFType* value = Find(key, CFType::Kind::Number);

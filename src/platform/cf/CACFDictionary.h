@@ -33,7 +33,6 @@ public:
     bool GetBool(std::string_view key, bool& out) const; // booleans only
     bool GetSInt32(std::string_view key, std::int32_t& out) const;
     bool GetUInt32(std::string_view key, std::uint32_t& out) const;
-    bool GetFloat32(std::string_view key, float& out) const;
     bool GetFloat64(std::string_view key, double& out) const;
     bool GetString(std::string_view key, std::string& out) const;
     bool GetData(std::string_view key, const CFDataStorage*& out) const; // no copy

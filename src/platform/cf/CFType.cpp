@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <type_traits>
 #include <variant>
 
 namespace
