@@ -43,7 +43,6 @@ public:
     // [ui] The format frames are delivered in: linear PCM, 32-bit floats, packed, interleaved,
     // at the file's rate with the file's channel count, in either byte order.
     void SetClientDataFormat(const AudioStreamBasicDescription& format);
-    const AudioStreamBasicDescription& GetClientDataFormat() const { return mClientFormat; }
 
     // [ui] Delivers at most min(ioNumPackets, the first buffer's bytes / bytes per client
     // packet) packets into the first buffer of ioData; ioNumPackets and the buffer's byte size

@@ -1,5 +1,7 @@
 #include "hosts/jack/FeedbackQueue.h"
 
+#include "hosts/common/MIDIMessage.h"
+
 #include <algorithm>
 
 void FeedbackQueue::Collect(MIDIPacketRing& tap)
@@ -31,9 +33,8 @@ void FeedbackQueue::SendDue(MIDITimeStamp now, Write write, void* context)
         const MIDIPacket& packet = mPackets[next];
         for (std::size_t at = 0; at < packet.length;)
         {
-            const std::size_t length = MessageLength(packet.data + at, packet.length - at);
-            if (!write(context, packet.data + at, length))
-                mDropped.fetch_add(1, std::memory_order_relaxed);
+            const std::size_t length = MIDIMessage::Length(packet.data + at, packet.length - at);
+            write(context, packet.data + at, length); // a full output drops the message
             at += length;
         }
         std::copy(mPackets.begin() + static_cast<std::ptrdiff_t>(next + 1),

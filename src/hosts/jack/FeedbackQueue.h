@@ -6,11 +6,9 @@
 // note off before a newer note on of the same note). Each message of a packet becomes one
 // event. Fixed capacity and no allocation: everything here runs on the render thread.
 
-#include "hosts/common/MIDIMessage.h"
 #include "platform/CoreMIDI.h"
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 
 class FeedbackQueue
@@ -24,20 +22,10 @@ public:
     // [render] Takes packets from the tap while there is room; the rest wait in the tap.
     void Collect(MIDIPacketRing& tap);
     // [render] Writes the messages of every packet due at host time now (0 stamps mean at
-    // once). A message the output refuses is dropped and counted.
+    // once). A message the output refuses is dropped.
     void SendDue(MIDITimeStamp now, Write write, void* context);
-
-    // [any] Messages dropped because the output was full.
-    UInt64 Dropped() const { return mDropped.load(std::memory_order_relaxed); }
-
-    // [any] The length of the MIDI message at the start of data (at most size bytes).
-    static std::size_t MessageLength(const Byte* data, std::size_t size)
-    {
-        return MIDIMessage::Length(data, size);
-    }
 
 private:
     std::array<MIDIPacket, kCapacity> mPackets; // in arrival order
     std::size_t mCount = 0;
-    std::atomic<UInt64> mDropped{0};
 };

@@ -20,7 +20,6 @@ public:
     bool Open(const std::string& path, std::string& error);
 
     double SampleRate() const { return mSampleRate; }
-    int Channels() const { return mChannels; }
     std::uint64_t Frames() const { return mFrames; }
 
     // Reads up to `frames` frames; fewer only at the end of the file (0 once it is reached).

@@ -58,7 +58,6 @@ public:
     static bool Read(const std::string& path, StandardMidiFile& out, std::string& error);
 
     std::uint16_t Format() const { return mFormat; }
-    std::uint16_t TrackCount() const { return mTrackCount; }
     const Division& GetDivision() const { return mDivision; }
     // Sorted by tick; at equal ticks in track order, and within a track in file order.
     const std::vector<Event>& Events() const { return mEvents; }

@@ -9,11 +9,6 @@ CACFArray::CACFArray(CFType array)
 {
 }
 
-std::size_t CACFArray::GetNumberItems() const
-{
-    return mValue.AsArray().size();
-}
-
 void CACFArray::AppendBool(bool value)
 {
     AppendCFType(CFType::Boolean(value));
@@ -21,10 +16,6 @@ void CACFArray::AppendBool(bool value)
 void CACFArray::AppendSInt16(std::int16_t value)
 {
     AppendCFType(CFType::SInt16(value));
-}
-void CACFArray::AppendSInt32(std::int32_t value)
-{
-    AppendCFType(CFType::SInt32(value));
 }
 void CACFArray::AppendDictionary(const CACFDictionary& dictionary)
 {
@@ -47,13 +38,6 @@ bool CACFArray::GetBool(std::size_t index, bool& out) const
 {
     const CFType* value = Find(index, CFType::Kind::Boolean);
     if (value) out = value->AsBoolean();
-    return value != nullptr;
-}
-
-bool CACFArray::GetSInt16(std::size_t index, std::int16_t& out) const
-{
-    const CFType* value = Find(index, CFType::Kind::Number);
-    if (value) out = value->AsSInt16();
     return value != nullptr;
 }
 

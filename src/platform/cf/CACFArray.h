@@ -14,16 +14,13 @@ public:
     explicit CACFArray(CFType array); // takes an Array value (else starts empty)
 
     const CFType& GetCFType() const { return mValue; } // always of kind Array
-    std::size_t GetNumberItems() const;
 
     void AppendBool(bool value);
     void AppendSInt16(std::int16_t value);
-    void AppendSInt32(std::int32_t value);
     void AppendDictionary(const CACFDictionary& dictionary);
     void AppendCFType(CFType value);
 
     bool GetBool(std::size_t index, bool& out) const;
-    bool GetSInt16(std::size_t index, std::int16_t& out) const;
     bool GetSInt32(std::size_t index, std::int32_t& out) const;
     bool GetFloat64(std::size_t index, double& out) const;
     bool GetDictionary(std::size_t index, CACFDictionary& out) const;

@@ -2,8 +2,6 @@
 
 #include "platform/cf/CACFArray.h"
 
-#include <limits>
-
 CACFDictionary::CACFDictionary() : mValue(CFType::Dictionary()) {}
 
 CACFDictionary::CACFDictionary(CFType dictionary)
@@ -12,32 +10,14 @@ CACFDictionary::CACFDictionary(CFType dictionary)
 {
 }
 
-bool CACFDictionary::HasKey(std::string_view key) const
-{
-    return mValue.AsDictionary().find(key) != mValue.AsDictionary().end();
-}
-
 std::size_t CACFDictionary::Size() const
 {
     return mValue.AsDictionary().size();
 }
 
-void CACFDictionary::AddBool(std::string_view key, bool value)
-{
-    AddCFType(key, CFType::Boolean(value));
-}
-
 void CACFDictionary::AddSInt32(std::string_view key, std::int32_t value)
 {
     AddCFType(key, CFType::SInt32(value));
-}
-
-void CACFDictionary::AddUInt32(std::string_view key, std::uint32_t value)
-{
-    if (value <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
-        AddCFType(key, CFType::SInt32(static_cast<std::int32_t>(value)));
-    else
-        AddCFType(key, CFType::SInt64(value));
 }
 
 void CACFDictionary::AddFloat32(std::string_view key, float value)
@@ -102,24 +82,10 @@ bool CACFDictionary::GetSInt32(std::string_view key, std::int32_t& out) const
     return value != nullptr;
 }
 
-bool CACFDictionary::GetUInt32(std::string_view key, std::uint32_t& out) const
-{
-    const CFType* value = Find(key, CFType::Kind::Number);
-    if (value) out = value->AsUInt32();
-    return value != nullptr;
-}
-
 bool CACFDictionary::GetFloat64(std::string_view key, double& out) const
 {
     const CFType* value = Find(key, CFType::Kind::Number);
     if (value) out = value->AsFloat64();
-    return value != nullptr;
-}
-
-bool CACFDictionary::GetString(std::string_view key, std::string& out) const
-{
-    const CFType* value = Find(key, CFType::Kind::String);
-    if (value) out = value->AsString();
     return value != nullptr;
 }
 

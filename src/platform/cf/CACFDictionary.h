@@ -16,12 +16,9 @@ public:
 
     const CFType& GetCFType() const { return mValue; } // always of kind Dictionary
     CFType& GetCFType() { return mValue; }
-    bool HasKey(std::string_view key) const;
     std::size_t Size() const;
 
-    void AddBool(std::string_view key, bool value);
     void AddSInt32(std::string_view key, std::int32_t value);
-    void AddUInt32(std::string_view key, std::uint32_t value); // stored as SInt64 if needed
     void AddFloat32(std::string_view key, float value);
     void AddFloat64(std::string_view key, double value);
     void AddString(std::string_view key, std::string_view value);
@@ -32,9 +29,7 @@ public:
 
     bool GetBool(std::string_view key, bool& out) const; // booleans only
     bool GetSInt32(std::string_view key, std::int32_t& out) const;
-    bool GetUInt32(std::string_view key, std::uint32_t& out) const;
     bool GetFloat64(std::string_view key, double& out) const;
-    bool GetString(std::string_view key, std::string& out) const;
     bool GetData(std::string_view key, const CFDataStorage*& out) const; // no copy
     bool GetArray(std::string_view key, CACFArray& out) const;
     bool GetDictionary(std::string_view key, CACFDictionary& out) const;

@@ -164,10 +164,6 @@ std::int32_t CFType::AsSInt32() const
 {
     return ToInteger<std::int32_t>(*this);
 }
-std::uint32_t CFType::AsUInt32() const
-{
-    return ToInteger<std::uint32_t>(*this);
-}
 
 std::int64_t CFType::AsSInt64() const
 {

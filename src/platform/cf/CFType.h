@@ -67,7 +67,6 @@ public:
     bool IsFloatNumber() const;         // Float32 or Float64
     std::int16_t AsSInt16() const;
     std::int32_t AsSInt32() const;
-    std::uint32_t AsUInt32() const;
     std::int64_t AsSInt64() const;
     float AsFloat32() const;
     double AsFloat64() const;
