@@ -8,7 +8,6 @@
 
 #include "platform/cf/CACFArray.h"
 #include "platform/cf/CACFDictionary.h"
-#include "samples/CSample.h"
 #include "samples/StateNumbers.h"
 
 #include <limits>
